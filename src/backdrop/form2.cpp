@@ -1,0 +1,74 @@
+#include "backdrop/form2.h"
+
+#include <QEvent>
+#include <QScreen>
+
+#include "backdrop/form2_layout.h"
+#include "platform/controls.h"
+
+namespace backdrop {
+
+namespace {
+    constexpr int kFrontKeeperMs = 100;
+}
+
+Form2::Form2(std::function<void()> showPanel)
+    : platform::Form(form2Design())
+    , m_showPanel(std::move(showPanel))
+    , m_timer1(this, QStringLiteral("Timer1"), kFrontKeeperMs, true)
+{
+    platform::buildControls(this, form2Controls());
+    const platform::FormDesign& design = form2Design();
+    m_resizer = new platform::ProportionalResizer(this, design.clientWidth, design.clientHeight, form2Controls());
+    connect(&m_timer1, &platform::Timer::tick, this, &Form2::Timer1_Timer);
+    // Make the native window now, while nobody is waiting, so going full screen only maps it.
+    setAttribute(Qt::WA_NativeWindow);
+    winId();
+}
+
+void Form2::setMatchTime(const QString& text)
+{
+    findChild<platform::Label*>(QStringLiteral("Label_time"))->setText(text);
+}
+
+void Form2::setWallClock(const platform::DateTimeText& text)
+{
+    // Date above time, as the label is laid out, even where the time itself holds a blank.
+    findChild<platform::Label*>(QStringLiteral("Label_T"))->setText(text.date + QLatin1Char('\n') + text.time);
+}
+
+void Form2::setShownOn(QScreen* screen, bool shown)
+{
+    if (!shown) {
+        hide();
+        return;
+    }
+    if (screen)
+        setGeometry(screen->geometry());
+    showFullScreen();
+    activateWindow();
+}
+
+bool Form2::event(QEvent* event)
+{
+    const bool handled = platform::Form::event(event);
+    // No control here takes the focus, so activation is the window's own focus.
+    if (event->type() == QEvent::WindowActivate)
+        Form_GotFocus();
+    return handled;
+}
+
+void Form2::Form_GotFocus()
+{
+    m_showPanel();
+}
+
+void Form2::Timer1_Timer()
+{
+    if (!m_timer1.isEnabled())
+        return;
+    m_showPanel();
+    m_timer1.setEnabled(false);
+}
+
+} // namespace backdrop

@@ -1,0 +1,45 @@
+#pragma once
+
+// The backdrop: a green full-screen window behind the panel with the table outline, the
+// current date and time and the match time. It owns no match state; the panel writes its
+// labels and shows or hides it. It only keeps the panel in front: when it is activated, and
+// once through its one-shot `Timer1` each time it is enabled.
+
+#include <functional>
+
+#include "platform/clock.h"
+#include "platform/form.h"
+#include "platform/resizer.h"
+#include "platform/timer.h"
+
+class QScreen;
+
+namespace backdrop {
+
+class Form2 final : public platform::Form {
+    Q_OBJECT
+public:
+    // `showPanel` brings the panel in front of this window.
+    explicit Form2(std::function<void()> showPanel);
+
+    void setMatchTime(const QString& text);
+    void setWallClock(const platform::DateTimeText& text);
+    // Covers the whole of `screen`, or hides.
+    void setShownOn(QScreen* screen, bool shown);
+
+    [[nodiscard]] platform::Timer& frontKeeper() { return m_timer1; }
+    [[nodiscard]] QSizeF resizeFactors() const { return m_resizer->factors(); }
+
+    void Form_GotFocus();
+    void Timer1_Timer();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    std::function<void()> m_showPanel;
+    platform::ProportionalResizer* m_resizer;
+    platform::Timer m_timer1;
+};
+
+} // namespace backdrop

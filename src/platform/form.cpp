@@ -1,0 +1,56 @@
+#include "platform/form.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImageReader>
+#include <QPalette>
+#include <QScreen>
+
+namespace platform {
+
+Form::Form(const FormDesign& design, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    setObjectName(QString::fromUtf8(design.name));
+    setWindowTitle(QString::fromUtf8(design.caption));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgb(design.background));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    resize(twipsToPixels(design.clientWidth), twipsToPixels(design.clientHeight));
+}
+
+void Form::showInFront()
+{
+    // A minimised window stays where the operator put it; only its return brings it back.
+    if (isMinimized())
+        return;
+    if (!isVisible())
+        show();
+    raise();
+    activateWindow();
+}
+
+void Form::centreOnScreen()
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+QIcon iconFromFile(const QString& path)
+{
+    // Only images with an alpha channel: a 24-bit icon image would show its masked corners black.
+    QIcon icon;
+    QImageReader reader(path);
+    do {
+        const QImage image = reader.read();
+        if (!image.isNull() && image.hasAlphaChannel())
+            icon.addPixmap(QPixmap::fromImage(image));
+    } while (reader.jumpToNextImage());
+    return icon;
+}
+
+} // namespace platform

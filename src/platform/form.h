@@ -1,0 +1,41 @@
+#pragma once
+
+// The platform layer: what the two windows need from the window system, over Qt.
+// `Form` is a frameless top-level window of a fixed design size; `buildControls` (controls.h)
+// fills it from a design table; `ProportionalResizer` rescales a window's controls; `Timer` is
+// a timer that can be enabled and disabled; `Clock` brings in monotonic and local time;
+// `FileDialog` and `PictureLoader` read the operator's photos. Everything is in logical pixels
+// converted from twips, so the device pixel ratio takes care of high-DPI screens.
+
+#include <QColor>
+#include <QIcon>
+#include <QString>
+#include <QWidget>
+
+#include "platform/twips.h"
+
+namespace platform {
+
+struct FormDesign {
+    const char* name;
+    const char* caption;
+    int clientWidth; // twips
+    int clientHeight;
+    QRgb background;
+};
+
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form(const FormDesign& design, QWidget* parent = nullptr);
+
+    // Makes the window visible if needed and brings it in front, asking for the focus.
+    void showInFront();
+    // Places the window in the middle of the screen it is on (or the primary screen).
+    void centreOnScreen();
+};
+
+// A window icon from an icon file with several sizes.
+[[nodiscard]] QIcon iconFromFile(const QString& path);
+
+} // namespace platform
