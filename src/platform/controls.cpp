@@ -137,6 +137,11 @@ void Label::resizeEvent(QResizeEvent* event)
     updateFit();
 }
 
+void Label::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
 void Label::updateFit()
 {
     const int full = std::max(1, static_cast<int>(std::lround(m_designPixels * m_fontScale)));

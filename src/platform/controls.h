@@ -71,6 +71,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // A label is a control: pressing it does not reach the window behind (no window drag).
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void updateFit();
