@@ -196,16 +196,14 @@ void Form1::Command6_Click()
 
 void Form1::keepInFrontOfBackdrop(bool on)
 {
-    // A window manager keeps a transient window above its parent, even when it refuses to raise
-    // or activate on request; so while the backdrop is up the panel is its transient.
-    QWindow* panelWindow = windowHandle();
-    QWindow* backWindow = on ? backdrop().windowHandle() : nullptr;
-    if (panelWindow && panelWindow->transientParent() != backWindow)
-        panelWindow->setTransientParent(backWindow);
+    // Only while the backdrop is up: an owned window may lose its taskbar button, and the
+    // operator needs that button to bring a minimised panel back.
+    platform::setKeptAbove(this, on ? &backdrop() : nullptr);
 }
 
 void Form1::Command7_Click()
 {
+    keepInFrontOfBackdrop(false);
     setWindowState(windowState() | Qt::WindowMinimized);
     backdrop().setShownOn(screen(), false);
     m_restoreBackdrop = m_fullScreen ? 2 : 0;
@@ -215,8 +213,10 @@ void Form1::Form_Resize()
 {
     // Only while full-screen mode is still on: a restore must never bring back a backdrop whose
     // button says it is off.
-    if ((windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0 && m_restoreBackdrop == 2 && m_fullScreen)
+    if ((windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0 && m_restoreBackdrop == 2 && m_fullScreen) {
+        keepInFrontOfBackdrop(true);
         backdrop().setShownOn(screen(), true);
+    }
 }
 
 void Form1::Command9_Click()

@@ -5,6 +5,10 @@
 #include <QImageReader>
 #include <QPalette>
 #include <QScreen>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 namespace platform {
 
@@ -38,6 +42,28 @@ void Form::centreOnScreen()
         return;
     const QRect area = screen->geometry();
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+void setKeptAbove(QWidget* window, QWidget* owner)
+{
+    QWindow* handle = window->windowHandle();
+    QWindow* ownerHandle = owner ? owner->windowHandle() : nullptr;
+    if (!handle || handle->transientParent() == ownerHandle)
+        return;
+    handle->setTransientParent(ownerHandle);
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11 || !x11->connection() || !handle->isVisible())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    if (owner) {
+        const auto ownerId = static_cast<xcb_window_t>(owner->winId());
+        xcb_change_property(
+            connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &ownerId);
+    } else {
+        xcb_delete_property(connection, id, XCB_ATOM_WM_TRANSIENT_FOR);
+    }
+    xcb_flush(connection);
 }
 
 QIcon iconFromFile(const QString& path)

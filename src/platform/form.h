@@ -35,6 +35,11 @@ public:
     void centreOnScreen();
 };
 
+// Keeps `window` above `owner` (or lets it go, with no owner). Window managers keep such a
+// window above its owner even when they refuse to raise or activate it on request. Qt passes
+// the relation to X11 only when a window is mapped, so a mapped window is told directly.
+void setKeptAbove(QWidget* window, QWidget* owner);
+
 // A window icon from an icon file with several sizes.
 [[nodiscard]] QIcon iconFromFile(const QString& path);
 
