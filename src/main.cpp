@@ -1,16 +1,53 @@
 #include <QApplication>
+#include <QList>
 
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 #include "panel/form1.h"
 #include "platform/fonts.h"
 
+namespace {
+
+// When Qt cannot reach a display it prints several lines about platform plugins and aborts.
+// The operator needs one line that names the fix, so start-up messages are held back until
+// the application exists, and a fatal one is replaced by that line.
+QtMessageHandler g_qtHandler = nullptr;
+QList<std::pair<QtMsgType, QString>> g_heldBack;
+
+void holdBackStartupMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtFatalMsg) {
+        std::fputs("scoreboard: cannot open the display; start it from a desktop session, or set DISPLAY "
+                   "(X11) or WAYLAND_DISPLAY (Wayland)\n",
+            stderr);
+        std::_Exit(EXIT_FAILURE);
+    }
+    g_heldBack.append({ type, message });
+}
+
+void releaseStartupMessages()
+{
+    qInstallMessageHandler(g_qtHandler);
+    for (const auto& [type, message] : std::as_const(g_heldBack))
+        g_qtHandler(type, QMessageLogContext(), message);
+    g_heldBack.clear();
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    g_qtHandler = qInstallMessageHandler(holdBackStartupMessages);
     QApplication app(argc, argv);
+    releaseStartupMessages();
+
     platform::installFontSubstitutes();
     if (!platform::hasCjkFace())
-        std::fputs("scoreboard: no Chinese font found, captions would show as boxes; install fonts-noto-cjk\n", stderr);
+        std::fputs("scoreboard: no Chinese font found, so captions would show as empty boxes; "
+                   "install the package fonts-noto-cjk\n",
+            stderr);
 
     platform::SystemClock clock;
     platform::QtFileDialog fileDialog;
