@@ -58,10 +58,7 @@ bool Form2::event(QEvent* event)
     return handled;
 }
 
-void Form2::Form_GotFocus()
-{
-    m_showPanel();
-}
+void Form2::Form_GotFocus() { m_showPanel(); }
 
 void Form2::Timer1_Timer()
 {

@@ -21,6 +21,7 @@ namespace {
 
     // The time texts shrink rather than spill when a locale writes a long date or time.
     // A line's rectangle holds its end points X1, Y1, X2, Y2: together they draw the table's octagon.
+    // clang-format off
     const std::array kControls {
         ControlDesign { .name = "Label6", .kind = kLabel, .rect = { 360, 2040, 1695, 375 }, .text = "当前时间：", .fontPoints = 14.25 },
         ControlDesign { .name = "Label_T", .kind = kLabel, .rect = { 390, 2400, 1515, 675 }, .fontPoints = 14.25, .foreground = kWindowText, .fit = Fit::Shrink },
@@ -36,17 +37,12 @@ namespace {
         ControlDesign { .name = "Line6", .kind = kLine, .rect = { 3060, 2670, 3060, 8190 }, .foreground = kWhite, .penWidth = 3 },
         ControlDesign { .name = "Line1", .kind = kLine, .rect = { 4860, 990, 3060, 2670 }, .foreground = kWhite, .penWidth = 3 },
     };
+    // clang-format on
 
 } // namespace
 
-const platform::FormDesign& form2Design()
-{
-    return kForm;
-}
+const platform::FormDesign& form2Design() { return kForm; }
 
-std::span<const ControlDesign> form2Controls()
-{
-    return kControls;
-}
+std::span<const ControlDesign> form2Controls() { return kControls; }
 
 } // namespace backdrop

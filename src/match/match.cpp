@@ -56,14 +56,8 @@ void Match::tick()
         m_clock.tick();
 }
 
-std::int64_t Match::score(Player player) const
-{
-    return player == Player::One ? m_score1 : m_score2;
-}
+std::int64_t Match::score(Player player) const { return player == Player::One ? m_score1 : m_score2; }
 
-std::string Match::scoreText(Player player) const
-{
-    return std::to_string(score(player));
-}
+std::string Match::scoreText(Player player) const { return std::to_string(score(player)); }
 
 } // namespace match

@@ -15,19 +15,13 @@ void MatchClock::tick()
     }
 }
 
-void MatchClock::reset()
-{
-    *this = MatchClock {};
-}
+void MatchClock::reset() { *this = MatchClock {}; }
 
 std::string MatchClock::text() const
 {
     return numberText(m_clockHours) + "小时" + numberText(m_clockMinutes) + "分" + numberText(m_clockSeconds) + "秒";
 }
 
-std::string numberText(std::int64_t value)
-{
-    return value >= 0 ? " " + std::to_string(value) : std::to_string(value);
-}
+std::string numberText(std::int64_t value) { return value >= 0 ? " " + std::to_string(value) : std::to_string(value); }
 
 } // namespace match

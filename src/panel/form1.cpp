@@ -20,10 +20,7 @@ namespace {
     const QString kFullScreenOn = QStringLiteral("还原(F11)");
     const QString kDefaultPhoto = QStringLiteral(":/assets/default_photo.jpg");
 
-    QPoint toTwips(QPoint pixels)
-    {
-        return pixels * platform::kTwipsPerPixel;
-    }
+    QPoint toTwips(QPoint pixels) { return pixels * platform::kTwipsPerPixel; }
 } // namespace
 
 Form1::Form1(Services services)
@@ -76,15 +73,24 @@ backdrop::Form2& Form1::backdrop()
 void Form1::run(Command command)
 {
     switch (command) {
-    case Command::HideButtons: return Command9_Click();
-    case Command::Minimise: return Command7_Click();
-    case Command::Close: return Command5_Click();
-    case Command::MatchButton: return Command8_Click();
-    case Command::FullScreen: return Command6_Click();
-    case Command::Player1Up: return Command1_Click();
-    case Command::Player1Down: return Command2_Click();
-    case Command::Player2Up: return Command3_Click();
-    case Command::Player2Down: return Command4_Click();
+    case Command::HideButtons:
+        return Command9_Click();
+    case Command::Minimise:
+        return Command7_Click();
+    case Command::Close:
+        return Command5_Click();
+    case Command::MatchButton:
+        return Command8_Click();
+    case Command::FullScreen:
+        return Command6_Click();
+    case Command::Player1Up:
+        return Command1_Click();
+    case Command::Player1Down:
+        return Command2_Click();
+    case Command::Player2Up:
+        return Command3_Click();
+    case Command::Player2Down:
+        return Command4_Click();
     }
 }
 
@@ -228,15 +234,9 @@ void Form1::Command9_Click()
 
 // --- photos ----------------------------------------------------------------------------------
 
-void Form1::Image1_Click()
-{
-    choosePhoto(m_image[0]);
-}
+void Form1::Image1_Click() { choosePhoto(m_image[0]); }
 
-void Form1::Image2_Click()
-{
-    choosePhoto(m_image[1]);
-}
+void Form1::Image2_Click() { choosePhoto(m_image[1]); }
 
 void Form1::choosePhoto(platform::PictureFrame* frame)
 {
@@ -293,9 +293,6 @@ void Form1::mouseMoveEvent(QMouseEvent* event)
         move(platform::twipsToPixels(topLeft->x()), platform::twipsToPixels(topLeft->y()));
 }
 
-void Form1::mouseReleaseEvent(QMouseEvent*)
-{
-    m_drag.mouseUp();
-}
+void Form1::mouseReleaseEvent(QMouseEvent*) { m_drag.mouseUp(); }
 
 } // namespace panel

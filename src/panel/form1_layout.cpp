@@ -7,8 +7,8 @@ namespace panel {
 using platform::ControlDesign;
 using platform::ControlKind;
 using platform::Fit;
-using platform::TextAlign;
 using platform::systemColour;
+using platform::TextAlign;
 
 namespace {
 
@@ -22,6 +22,7 @@ namespace {
     const auto kWindowText = systemColour(QPalette::WindowText);
 
     // Scores and "VS" keep their squares: a wider number or face shrinks the font, never the box.
+    // clang-format off
     const std::array kControls {
         ControlDesign { .name = "Label3", .kind = kLabel, .rect = { 3840, 2760, 2000, 2000 }, .text = "VS", .fontPoints = 99.75, .fit = Fit::Shrink, .tabIndex = 7 },
         ControlDesign { .name = "Label5", .kind = kLabel, .rect = { 3960, 7440, 1935, 255 }, .text = "Billiard Score v1.9", .fit = Fit::Shrink, .tabIndex = 12 },
@@ -43,17 +44,12 @@ namespace {
         ControlDesign { .name = "Command6", .kind = kButton, .rect = { 4770, 30, 1035, 370 }, .text = "全屏(F11)", .tabIndex = 10 },
         ControlDesign { .name = "Command5", .kind = kButton, .rect = { 5790, 30, 1065, 370 }, .text = "关闭(F4)", .tabIndex = 8 },
     };
+    // clang-format on
 
 } // namespace
 
-const platform::FormDesign& form1Design()
-{
-    return kForm;
-}
+const platform::FormDesign& form1Design() { return kForm; }
 
-std::span<const ControlDesign> form1Controls()
-{
-    return kControls;
-}
+std::span<const ControlDesign> form1Controls() { return kControls; }
 
 } // namespace panel

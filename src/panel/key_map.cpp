@@ -49,8 +49,8 @@ namespace {
 std::optional<Command> commandForKey(int qtKey, QStringView text, MatchState state)
 {
     for (const KeyBinding& binding : kBindings) {
-        const bool matches = binding.key != 0 ? binding.key == qtKey
-                                              : text.size() == 1 && text.front().unicode() == binding.character;
+        const bool matches
+            = binding.key != 0 ? binding.key == qtKey : text.size() == 1 && text.front().unicode() == binding.character;
         if (matches)
             return applies(binding.when, state) ? std::optional(binding.command) : std::nullopt;
     }

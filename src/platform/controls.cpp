@@ -119,10 +119,7 @@ void Label::setText(const QString& text)
     update();
 }
 
-int Label::drawnPixelSize() const
-{
-    return m_drawnPixels;
-}
+int Label::drawnPixelSize() const { return m_drawnPixels; }
 
 void Label::setFontScale(double factor)
 {
@@ -137,10 +134,7 @@ void Label::resizeEvent(QResizeEvent* event)
     updateFit();
 }
 
-void Label::mousePressEvent(QMouseEvent* event)
-{
-    event->accept();
-}
+void Label::mousePressEvent(QMouseEvent* event) { event->accept(); }
 
 void Label::updateFit()
 {
@@ -168,7 +162,8 @@ void Label::updateFit()
             while (m_stretch > kMinStretch && !fits(full, m_stretch))
                 --m_stretch;
             if (!fits(full, m_stretch)) {
-                const double ratio = std::min(width() / widest(full, m_stretch), double(height()) / (full * lines.size()));
+                const double ratio
+                    = std::min(width() / widest(full, m_stretch), double(height()) / (full * lines.size()));
                 m_drawnPixels = std::clamp(static_cast<int>(full * ratio), 1, full);
                 while (m_drawnPixels > 1 && !fits(m_drawnPixels, m_stretch))
                     --m_drawnPixels;
@@ -235,10 +230,7 @@ void PictureFrame::paintEvent(QPaintEvent*)
     painter.drawImage(rect(), m_picture);
 }
 
-void PictureFrame::mousePressEvent(QMouseEvent* event)
-{
-    m_pressed = event->button() == Qt::LeftButton;
-}
+void PictureFrame::mousePressEvent(QMouseEvent* event) { m_pressed = event->button() == Qt::LeftButton; }
 
 void PictureFrame::mouseReleaseEvent(QMouseEvent* event)
 {

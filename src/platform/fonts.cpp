@@ -22,15 +22,9 @@ bool hasCjkFace()
     return QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese);
 }
 
-int pointsToPixels(double points)
-{
-    return static_cast<int>(std::lround(points * 96.0 / 72.0));
-}
+int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
 
-QFont designFont(double points)
-{
-    return designFontPixels(pointsToPixels(points));
-}
+QFont designFont(double points) { return designFontPixels(pointsToPixels(points)); }
 
 QFont designFontPixels(int pixels)
 {

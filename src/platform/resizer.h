@@ -17,8 +17,8 @@ namespace platform {
 class ProportionalResizer final : public QObject {
     Q_OBJECT
 public:
-    ProportionalResizer(QWidget* window, int designWidthTwips, int designHeightTwips,
-        std::span<const ControlDesign> designs);
+    ProportionalResizer(
+        QWidget* window, int designWidthTwips, int designHeightTwips, std::span<const ControlDesign> designs);
 
     [[nodiscard]] QSizeF factors() const { return m_factors; }
 

@@ -4,15 +4,9 @@
 
 namespace platform {
 
-int twipsToPixels(double twips)
-{
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
+int twipsToPixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
 
-QRect toPixels(const TwipRect& rect)
-{
-    return toPixels(rect, 1.0, 1.0);
-}
+QRect toPixels(const TwipRect& rect) { return toPixels(rect, 1.0, 1.0); }
 
 QRect toPixels(const TwipRect& rect, double factorX, double factorY)
 {

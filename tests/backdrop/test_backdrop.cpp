@@ -8,10 +8,7 @@ class TestBackdrop : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        platform::installFontSubstitutes();
-    }
+    void initTestCase() { platform::installFontSubstitutes(); }
 
     // Every control follows the window: across by width / 18465 twips, down by height / 10800.
     void proportionalResize_data()

@@ -15,13 +15,26 @@ void play(Match& m, const char* ops)
 {
     for (const char* op = ops; *op; ++op) {
         switch (*op) {
-        case 's': m.advance(); break;
-        case 'a': m.addPoint(Player::One); break;
-        case 'd': m.removePoint(Player::One); break;
-        case 'j': m.addPoint(Player::Two); break;
-        case 'l': m.removePoint(Player::Two); break;
-        case 't': m.tick(); break;
-        default: QFAIL("unknown operation");
+        case 's':
+            m.advance();
+            break;
+        case 'a':
+            m.addPoint(Player::One);
+            break;
+        case 'd':
+            m.removePoint(Player::One);
+            break;
+        case 'j':
+            m.addPoint(Player::Two);
+            break;
+        case 'l':
+            m.removePoint(Player::Two);
+            break;
+        case 't':
+            m.tick();
+            break;
+        default:
+            QFAIL("unknown operation");
         }
     }
 }
@@ -145,7 +158,8 @@ private Q_SLOTS:
         QTest::newRow("slightly late") << QList<qint64> { 1004, 2010 } << QList<qint64> { 1, 1 } << 990LL;
         QTest::newRow("early fire waits") << QList<qint64> { 999, 1000 } << QList<qint64> { 0, 1 } << 1000LL;
         QTest::newRow("stall of 3.5 s") << QList<qint64> { 1000, 4500 } << QList<qint64> { 1, 3 } << 500LL;
-        QTest::newRow("stall then on time") << QList<qint64> { 1000, 4500, 5000 } << QList<qint64> { 1, 3, 1 } << 1000LL;
+        QTest::newRow("stall then on time")
+            << QList<qint64> { 1000, 4500, 5000 } << QList<qint64> { 1, 3, 1 } << 1000LL;
     }
 
     void schedule()

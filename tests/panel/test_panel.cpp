@@ -14,10 +14,7 @@ class TestPanel : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        platform::installFontSubstitutes();
-    }
+    void initTestCase() { platform::installFontSubstitutes(); }
 
     // Pixel rectangles worked out by hand from the twip design at 15 twips a pixel.
     void layout_data()
@@ -136,13 +133,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("scores");
         QTest::addColumn<QString>("time");
 
-        QTest::newRow("started") << QByteArray("s") << "结束比赛" << true << true << "0:0" << "";
-        QTest::newRow("scoring") << QByteArray("saaajdt") << "结束比赛" << true << true << "2:1" << " 0小时 0分 1秒";
-        QTest::newRow("down at zero") << QByteArray("sdddll") << "结束比赛" << true << true << "0:0" << "";
-        QTest::newRow("ended keeps all") << QByteArray("saajttts") << "重新开始" << false << true << "2:1" << " 0小时 0分 3秒";
-        QTest::newRow("clock stops when ended") << QByteArray("sattstt") << "重新开始" << false << true << "1:0" << " 0小时 0分 2秒";
-        QTest::newRow("three presses reset") << QByteArray("saajttss") << "开始比赛" << false << false << "0:0" << "";
-        QTest::newRow("next match from zero") << QByteArray("sajtttssst") << "结束比赛" << true << true << "0:0" << " 0小时 0分 1秒";
+        QTest::newRow("started") << QByteArray("s") << "结束比赛" << true << true << "0:0"
+                                 << "";
+        QTest::newRow("scoring") << QByteArray("saaajdt") << "结束比赛" << true << true << "2:1"
+                                 << " 0小时 0分 1秒";
+        QTest::newRow("down at zero") << QByteArray("sdddll") << "结束比赛" << true << true << "0:0"
+                                      << "";
+        QTest::newRow("ended keeps all") << QByteArray("saajttts") << "重新开始" << false << true << "2:1"
+                                         << " 0小时 0分 3秒";
+        QTest::newRow("clock stops when ended") << QByteArray("sattstt") << "重新开始" << false << true << "1:0"
+                                                << " 0小时 0分 2秒";
+        QTest::newRow("three presses reset") << QByteArray("saajttss") << "开始比赛" << false << false << "0:0"
+                                             << "";
+        QTest::newRow("next match from zero") << QByteArray("sajtttssst") << "结束比赛" << true << true << "0:0"
+                                              << " 0小时 0分 1秒";
     }
 
     void matchCycle()
@@ -168,8 +172,8 @@ private Q_SLOTS:
         QCOMPARE(p.form->timer1().isEnabled(), scoring);
         QCOMPARE(p.control<QLineEdit>("Text1")->isReadOnly(), locked);
         QCOMPARE(p.control<QLineEdit>("Text2")->isReadOnly(), locked);
-        QCOMPARE(p.control<platform::Label>("Label1")->text() + ":" + p.control<platform::Label>("Label2")->text(),
-            scores);
+        QCOMPARE(
+            p.control<platform::Label>("Label1")->text() + ":" + p.control<platform::Label>("Label2")->text(), scores);
         if (p.form->hasBackdrop())
             QCOMPARE(p.form->backdrop().findChild<platform::Label*>("Label_time")->text(), time);
         else

@@ -21,10 +21,7 @@ struct Shown {
     }
 };
 
-QString caption(const Panel& p, const char* button)
-{
-    return p.control<QPushButton>(button)->text();
-}
+QString caption(const Panel& p, const char* button) { return p.control<QPushButton>(button)->text(); }
 
 } // namespace
 
@@ -32,10 +29,7 @@ class TestPanelCommands : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        platform::installFontSubstitutes();
-    }
+    void initTestCase() { platform::installFontSubstitutes(); }
 
     // Every key goes through the panel's window first, whichever control has the focus and
     // whether or not the window buttons are shown.
@@ -89,10 +83,18 @@ private Q_SLOTS:
         Panel& p = s.p;
         for (char op : setup) {
             switch (op) {
-            case 's': p.form->Command8_Click(); break;
-            case 'a': p.form->Command1_Click(); break;
-            case 'j': p.form->Command3_Click(); break;
-            case 'h': p.form->Command9_Click(); break;
+            case 's':
+                p.form->Command8_Click();
+                break;
+            case 'a':
+                p.form->Command1_Click();
+                break;
+            case 'j':
+                p.form->Command3_Click();
+                break;
+            case 'h':
+                p.form->Command9_Click();
+                break;
             }
         }
         p.control(focus.toUtf8().constData())->setFocus();
@@ -103,7 +105,8 @@ private Q_SLOTS:
             QTest::keyClick(window, Qt::Key(key));
 
         QTEST(caption(p, "Command8"), "matchCaption");
-        QTEST(p.control<platform::Label>("Label1")->text() + ":" + p.control<platform::Label>("Label2")->text(), "scores");
+        QTEST(p.control<platform::Label>("Label1")->text() + ":" + p.control<platform::Label>("Label2")->text(),
+            "scores");
         QTEST(p.control<QLineEdit>("Text1")->text(), "name");
         QFETCH(bool, buttonsShown);
         for (const char* button : { "Command5", "Command6", "Command7", "Command8", "Command9" })
@@ -146,13 +149,19 @@ private Q_SLOTS:
         QWindow* window = p.form->windowHandle();
         for (char op : ops) {
             switch (op) {
-            case 'f': QTest::keyClick(window, Qt::Key_F11); break;
+            case 'f':
+                QTest::keyClick(window, Qt::Key_F11);
+                break;
             case 'm':
                 QTest::keyClick(window, Qt::Key_F3);
                 QVERIFY(p.form->isMinimized());
                 break;
-            case 'w': p.form->setWindowState(Qt::WindowMinimized); break;
-            case 'r': p.form->setWindowState(Qt::WindowNoState); break;
+            case 'w':
+                p.form->setWindowState(Qt::WindowMinimized);
+                break;
+            case 'r':
+                p.form->setWindowState(Qt::WindowNoState);
+                break;
             }
         }
         QTEST(p.form->hasBackdrop() && p.form->backdrop().isVisible(), "backdropShown");
@@ -171,11 +180,16 @@ private Q_SLOTS:
         QTest::addColumn<QPointF>("move");
         QTest::addColumn<QPoint>("expected"); // window top-left from (1500, 3000); (-1,-1): no move
 
-        QTest::newRow("left drags") << int(Qt::LeftButton) << QPointF(150, 300) << QPointF(450, 0) << QPoint(1800, 2700);
-        QTest::newRow("right only records") << int(Qt::RightButton) << QPointF(150, 300) << QPointF(450, 0) << QPoint(-1, -1);
-        QTest::newRow("half rounds to even down") << int(Qt::LeftButton) << QPointF(10.5, 11.5) << QPointF(10.5, 11.5) << QPoint(1500, 3000);
-        QTest::newRow("half rounds to even up") << int(Qt::LeftButton) << QPointF(0, 0) << QPointF(2.5, -3.5) << QPoint(1502, 2996);
-        QTest::newRow("negative halves") << int(Qt::LeftButton) << QPointF(-0.5, -1.5) << QPointF(0, 0) << QPoint(1500, 3002);
+        QTest::newRow("left drags") << int(Qt::LeftButton) << QPointF(150, 300) << QPointF(450, 0)
+                                    << QPoint(1800, 2700);
+        QTest::newRow("right only records")
+            << int(Qt::RightButton) << QPointF(150, 300) << QPointF(450, 0) << QPoint(-1, -1);
+        QTest::newRow("half rounds to even down")
+            << int(Qt::LeftButton) << QPointF(10.5, 11.5) << QPointF(10.5, 11.5) << QPoint(1500, 3000);
+        QTest::newRow("half rounds to even up")
+            << int(Qt::LeftButton) << QPointF(0, 0) << QPointF(2.5, -3.5) << QPoint(1502, 2996);
+        QTest::newRow("negative halves") << int(Qt::LeftButton) << QPointF(-0.5, -1.5) << QPointF(0, 0)
+                                         << QPoint(1500, 3002);
     }
 
     void dragArithmetic()
@@ -215,8 +229,8 @@ private Q_SLOTS:
         const QPoint local = target->mapFrom(p.form.get(), at);
         const QPoint start = p.form->pos();
         QTest::mousePress(target, Qt::LeftButton, {}, local);
-        QMouseEvent move(QEvent::MouseMove, QPointF(local + QPoint(20, 30)), target->mapToGlobal(QPointF(local + QPoint(20, 30))),
-            Qt::NoButton, Qt::LeftButton, {});
+        QMouseEvent move(QEvent::MouseMove, QPointF(local + QPoint(20, 30)),
+            target->mapToGlobal(QPointF(local + QPoint(20, 30))), Qt::NoButton, Qt::LeftButton, {});
         QCoreApplication::sendEvent(target, &move);
         QTest::mouseRelease(target, Qt::LeftButton, {}, local + QPoint(20, 30));
         QCOMPARE(p.form->pos(), moves ? start + QPoint(20, 30) : start);
@@ -235,7 +249,8 @@ private Q_SLOTS:
         QTest::newRow("picture into frame 2 only") << QStringList { "", "/p/good.jpg" } << false << true << 1;
         QTest::newRow("not a picture") << QStringList { "/p/bad.txt" } << false << false << 1;
         QTest::newRow("same file both frames") << QStringList { "/p/good.jpg", "/p/good.jpg" } << true << true << 2;
-        QTest::newRow("bad file keeps the good one") << QStringList { "/p/good.jpg", "", "/p/bad.xpm" } << true << false << 2;
+        QTest::newRow("bad file keeps the good one")
+            << QStringList { "/p/good.jpg", "", "/p/bad.xpm" } << true << false << 2;
     }
 
     void photos()

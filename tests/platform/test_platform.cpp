@@ -12,19 +12,22 @@ class TestPlatform : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        platform::installFontSubstitutes();
-    }
+    void initTestCase() { platform::installFontSubstitutes(); }
 
     void dateTimeText_data()
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("date");
         QTest::addColumn<QString>("time");
-        QTest::newRow("Chinese") << "zh_CN" << "2026/12/6" << "19:05:07";
-        QTest::newRow("US English") << "en_US" << "12/6/26" << "7:05:07\u202FPM";
-        QTest::newRow("German") << "de_DE" << "06.12.26" << "19:05:07";
+        QTest::newRow("Chinese") << "zh_CN"
+                                 << "2026/12/6"
+                                 << "19:05:07";
+        QTest::newRow("US English") << "en_US"
+                                    << "12/6/26"
+                                    << "7:05:07\u202FPM";
+        QTest::newRow("German") << "de_DE"
+                                << "06.12.26"
+                                << "19:05:07";
     }
 
     // Short date, then the long time without its time-zone name.

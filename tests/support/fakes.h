@@ -21,7 +21,11 @@ class FakeClock final : public platform::Clock {
 public:
     [[nodiscard]] qint64 monotonicMs() const override { return m_ms; }
     [[nodiscard]] QDateTime localNow() const override { return m_local; }
-    void advance(qint64 ms) { m_ms += ms; m_local = m_local.addMSecs(ms); }
+    void advance(qint64 ms)
+    {
+        m_ms += ms;
+        m_local = m_local.addMSecs(ms);
+    }
     void setLocal(const QDateTime& when) { m_local = when; }
 
 private:
