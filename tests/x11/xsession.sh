@@ -235,6 +235,145 @@ xs_expect_colour() {
     ((count == $#)) || xs_die "screenpixel answered $count of $# points"
 }
 
+# --- What the window manager says -------------------------------------------------------------
+
+# Hex form for xprop and wmctrl, which print and take window ids that way.
+xs_hex() {
+    printf '0x%x' "$1"
+}
+
+# Client windows from bottom to top as the window manager stacks them
+# (_NET_CLIENT_LIST_STACKING), one decimal id a line.
+xs_stacking() {
+    local id
+    for id in $(xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | sed -n 's/^.*window id # //p' | tr -d ,); do
+        printf '%d\n' "$id"
+    done
+}
+
+# xs_stacked_above UPPER LOWER: both are managed and UPPER is higher in the stack.
+# XS_STACKING holds the order seen (hex ids, bottom to top) for messages.
+xs_stacked_above() {
+    local order ids upper lower
+    order=$(xs_stacking)
+    XS_STACKING="(no managed windows)"
+    if [[ -n $order ]]; then
+        mapfile -t ids <<<"$order"
+        XS_STACKING=$(printf '0x%x ' "${ids[@]}")
+    fi
+    upper=$(grep -nx "$1" <<<"$order" | cut -d: -f1)
+    lower=$(grep -nx "$2" <<<"$order" | cut -d: -f1)
+    [[ -n $upper && -n $lower ]] && ((upper > lower))
+}
+
+# The active window (_NET_ACTIVE_WINDOW) in decimal, 0 when there is none.
+xs_active_window() {
+    local id
+    id=$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n 's/^.*window id # //p' | cut -d, -f1)
+    printf '%d\n' "${id:-0}"
+}
+
+# xs_is_active WINDOW: a predicate for xs_wait_until; XS_ACTIVE holds what was seen.
+xs_is_active() {
+    XS_ACTIVE=$(xs_active_window)
+    ((XS_ACTIVE == $1))
+}
+
+# xs_wm_state WINDOW: sets XS_WM_STATE (Normal, Iconic, Withdrawn, or "none" when the
+# window manager has not set WM_STATE) and XS_NET_WM_STATE (the _NET_WM_STATE atoms,
+# comma separated, empty when none).
+xs_wm_state() {
+    local info
+    info=$(xprop -id "$1" WM_STATE _NET_WM_STATE 2>/dev/null) || return 1
+    XS_WM_STATE=$(sed -n 's/^[[:space:]]*window state: *//p' <<<"$info")
+    XS_WM_STATE=${XS_WM_STATE:-none}
+    XS_NET_WM_STATE=$(sed -n 's/^_NET_WM_STATE(ATOM) = *//p' <<<"$info")
+}
+
+# xs_is_iconic WINDOW: minimised, by either the ICCCM or the EWMH word for it.
+xs_is_iconic() {
+    xs_wm_state "$1" || return 1
+    [[ $XS_WM_STATE == Iconic || $XS_NET_WM_STATE == *_NET_WM_STATE_HIDDEN* ]]
+}
+
+# xs_is_viewable WINDOW: the window and all its ancestors are mapped.
+xs_is_viewable() {
+    xs_geometry "$1" && [[ $XS_MAP_STATE == IsViewable ]]
+}
+
+xs_is_unmapped() {
+    xs_geometry "$1" && [[ $XS_MAP_STATE == IsUnMapped ]]
+}
+
+# xs_window_gone WINDOW: the X server no longer knows the window.
+xs_window_gone() {
+    ! xwininfo -id "$1" >/dev/null 2>&1
+}
+
+# xs_holds_for MS COMMAND...: COMMAND succeeds on every poll for MS milliseconds; fails at
+# the first poll where it does not (XS_WAITED_MS says when).
+xs_holds_for() {
+    local hold_ms=$1
+    shift
+    local start now
+    start=$(xs_now_ms)
+    while true; do
+        now=$(xs_now_ms)
+        XS_WAITED_MS=$((now - start))
+        "$@" || return 1
+        ((XS_WAITED_MS >= hold_ms)) && return 0
+        sleep "$XS_POLL"
+    done
+}
+
+# --- Input -------------------------------------------------------------------------------------
+
+# xs_activate WINDOW: asks the window manager to activate the window and waits until it
+# is the active one. Keys typed with xs_key then go to it: Qt ignores synthetic keys sent
+# to a window, so they must come through the server's focus.
+xs_activate() {
+    timeout 2 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+    xs_wait_until 3000 xs_is_active "$1"
+}
+
+# xs_key WINDOW KEY...: activates WINDOW, then types the keys.
+xs_key() {
+    local window=$1
+    shift
+    xs_activate "$window" || xs_die "window $(xs_hex "$window") did not become active (active: $(xs_hex "$XS_ACTIVE"))"
+    xdotool key --clearmodifiers "$@"
+}
+
+# xs_read_pixels X,Y...: reads all the points off one grab of the screen into XS_PIXEL
+# (point -> RRGGBB), so many expectations are checked against the same instant and the
+# helper starts once.
+declare -gA XS_PIXEL=()
+xs_read_pixels() {
+    local out point colour
+    out=$(xs_pixels "$@") || xs_die "screenpixel could not read the screen"
+    XS_PIXEL=()
+    while read -r point colour; do
+        XS_PIXEL[$point]=${colour^^}
+    done <<<"$out"
+    ((${#XS_PIXEL[@]} == $#)) || xs_die "screenpixel answered ${#XS_PIXEL[@]} of $# points"
+}
+
+# xs_expect_read COLOUR X,Y...: as xs_expect_colour, on points read by xs_read_pixels.
+xs_expect_read() {
+    local want=${1^^}
+    shift
+    local point colour
+    for point in "$@"; do
+        colour=${XS_PIXEL[$point]:-}
+        [[ -n $colour ]] || xs_die "point $point was not among those read"
+        if [[ $colour == "$want" ]]; then
+            xs_log "  $point $colour"
+        else
+            xs_check_failed "pixel at $point is $colour, expected $want"
+        fi
+    done
+}
+
 # Ends a check: prints a summary and exits non-zero when any condition failed.
 xs_finish() {
     if ((XS_FAILURES > 0)); then
