@@ -19,8 +19,15 @@ QList<std::pair<QtMsgType, QString>> g_heldBack;
 void holdBackStartupMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
     if (type == QtFatalMsg) {
-        std::fputs("scoreboard: cannot open the display; start it from a desktop session, or set DISPLAY "
-                   "(X11) or WAYLAND_DISPLAY (Wayland)\n",
+        // The X11 and Wayland plugins say so before the fatal message when no display answers.
+        bool noDisplay = false;
+        for (const auto& held : std::as_const(g_heldBack))
+            noDisplay = noDisplay || held.second.contains(QLatin1String("connect to display"))
+                || held.second.contains(QLatin1String("wl_display"));
+        std::fputs(noDisplay ? "scoreboard: cannot open the display; start it from a desktop session, or set DISPLAY "
+                               "(X11) or WAYLAND_DISPLAY (Wayland)\n"
+                             : "scoreboard: the window system plugin could not start; install qt6-qpa-plugins (X11) "
+                               "or qt6-wayland (Wayland), or unset QT_QPA_PLATFORM\n",
             stderr);
         std::_Exit(EXIT_FAILURE);
     }
@@ -42,6 +49,8 @@ int main(int argc, char* argv[])
     g_qtHandler = qInstallMessageHandler(holdBackStartupMessages);
     QApplication app(argc, argv);
     releaseStartupMessages();
+    // Lets a Wayland desktop match the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.eightball_scoreboard.Scoreboard"));
 
     platform::installFontSubstitutes();
     if (!platform::hasCjkFace())

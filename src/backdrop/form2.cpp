@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include "backdrop/form2_layout.h"
 #include "platform/controls.h"
@@ -43,8 +44,10 @@ void Form2::setShownOn(QScreen* screen, bool shown)
         hide();
         return;
     }
-    if (screen)
+    if (screen && !platform::isWayland())
         setGeometry(screen->geometry());
+    else if (screen && windowHandle())
+        windowHandle()->setScreen(screen);
     showFullScreen();
     activateWindow();
 }

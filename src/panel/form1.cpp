@@ -189,8 +189,9 @@ void Form1::Command6_Click()
     m_fullScreen = !m_fullScreen;
     backdrop::Form2& back = backdrop();
     if (m_fullScreen) {
-        keepInFrontOfBackdrop(true);
+        // The backdrop is shown first: a compositor keeps the panel in front only of a shown window.
         back.setShownOn(screen(), true);
+        keepInFrontOfBackdrop(true);
         m_command[6]->setText(kFullScreenOn);
         back.frontKeeper().setEnabled(true);
     } else {
@@ -220,8 +221,8 @@ void Form1::Form_Resize()
     // Only while full-screen mode is still on: a restore must never bring back a backdrop whose
     // button says it is off.
     if ((windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0 && m_restoreBackdrop == 2 && m_fullScreen) {
-        keepInFrontOfBackdrop(true);
         backdrop().setShownOn(screen(), true);
+        keepInFrontOfBackdrop(true);
     }
 }
 
@@ -281,8 +282,7 @@ void Form1::resizeEvent(QResizeEvent* event)
 void Form1::mousePressEvent(QMouseEvent* event)
 {
     // Where the platform may not place windows (Wayland), the compositor moves the panel.
-    if (event->button() == Qt::LeftButton && QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
-        && windowHandle() && windowHandle()->startSystemMove())
+    if (event->button() == Qt::LeftButton && platform::isWayland() && windowHandle() && windowHandle()->startSystemMove())
         return;
     m_drag.mouseDown(event->button(), event->position() * platform::kTwipsPerPixel);
 }

@@ -44,6 +44,11 @@ void Form::centreOnScreen()
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
 }
 
+bool isWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 void setKeptAbove(QWidget* window, QWidget* owner)
 {
     QWindow* handle = window->windowHandle();
@@ -51,6 +56,15 @@ void setKeptAbove(QWidget* window, QWidget* owner)
     if (!handle || handle->transientParent() == ownerHandle)
         return;
     handle->setTransientParent(ownerHandle);
+    if (isWayland()) {
+        // The compositor hears of a window's parent only when the window is shown; showing the
+        // panel anew is the only way to put it in front of a backdrop that covers the output.
+        if (owner && owner->isVisible() && window->isVisible()) {
+            window->hide();
+            window->show();
+        }
+        return;
+    }
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11 || !x11->connection() || !handle->isVisible())
         return;

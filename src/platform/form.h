@@ -35,6 +35,9 @@ public:
     void centreOnScreen();
 };
 
+// Wayland lets no client place its windows; the compositor does.
+[[nodiscard]] bool isWayland();
+
 // Keeps `window` above `owner` (or lets it go, with no owner). Window managers keep such a
 // window above its owner even when they refuse to raise or activate it on request. Qt passes
 // the relation to X11 only when a window is mapped, so a mapped window is told directly.

@@ -1,5 +1,6 @@
 # Reads xprop's "_NET_WM_ICON = W, H, ARGB..., W, H, ARGB..." and prints, for each image, its
-# size and how many of its aligned 2x2 blocks that hold any colour are not one flat colour.
+# size and how many of its aligned 2x2 blocks that hold any colour are not one flat colour: an
+# icon enlarged from half its size by doubling has none.
 {
     sub(/^[^=]*= */, "")
     n = split($0, f, /, */)
