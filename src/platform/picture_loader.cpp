@@ -43,6 +43,35 @@ namespace {
         int m_previous;
     };
 
+    // libjpeg goes on past damaged image data with only a warning and paints what it could not read; such a
+    // picture is refused rather than shown half-drawn. The warnings are caught for one decode and kept quiet.
+    class DamageWatch {
+    public:
+        DamageWatch()
+        {
+            s_damaged = false;
+            m_previous = qInstallMessageHandler(&DamageWatch::watch);
+        }
+        ~DamageWatch() { qInstallMessageHandler(m_previous); }
+        DamageWatch(const DamageWatch&) = delete;
+        DamageWatch& operator=(const DamageWatch&) = delete;
+        [[nodiscard]] bool seen() const { return s_damaged; }
+
+    private:
+        static void watch(QtMsgType, const QMessageLogContext&, const QString& message)
+        {
+            // Stray bytes between segments are harmless: the walk above tolerates them too.
+            if ((message.contains(QLatin1String("Corrupt JPEG data"))
+                    && !message.contains(QLatin1String("extraneous bytes before marker")))
+                || message.contains(QLatin1String("Premature end of JPEG file"))
+                || message.contains(QLatin1String("Inconsistent progression sequence")))
+                s_damaged = true;
+        }
+
+        static inline bool s_damaged = false;
+        QtMessageHandler m_previous;
+    };
+
     // Reads a device in chunks; the JPEG walk mostly hunts for the next 0xFF, which memchr does quickly.
     class ChunkReader {
     public:
@@ -104,6 +133,8 @@ namespace {
     struct JpegLayout {
         bool complete = false; // the image data runs up to an end-of-image marker
         double coefficientBytes = 0; // what libjpeg buffers for the whole image when one pass is not enough
+        double blocks = 0;
+        bool huffman = true; // arithmetic coding can spend less than a bit on a block
     };
 
     [[nodiscard]] bool isStartOfFrame(int marker)
@@ -116,8 +147,8 @@ namespace {
         return marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
     }
 
-    // Sum of 8 x 8 blocks over all components, each block held as 64 16-bit coefficients.
-    [[nodiscard]] double coefficientBytes(const QByteArray& frame)
+    // The number of 8 x 8 blocks over all components of a frame.
+    [[nodiscard]] double blockCount(const QByteArray& frame)
     {
         if (frame.size() < 6)
             return 0;
@@ -139,12 +170,13 @@ namespace {
             const int v = at(7 + 3 * c) & 0x0F;
             blocks += std::ceil(width / (8.0 * maxH)) * h * std::ceil(height / (8.0 * maxV)) * v;
         }
-        return blocks * 64 * 2;
+        return blocks;
     }
 
     // libjpeg decodes a cut-off file with only a warning and paints the missing part grey; walking the segments
     // and the entropy-coded data up to the end-of-image marker refuses such a file before it is decoded. The walk
-    // also notes progressive or multi-scan files, whose whole coefficient buffer libjpeg keeps in memory.
+    // also notes progressive or multi-scan files, and files whose first scan leaves out a component: for those
+    // libjpeg keeps the whole coefficient buffer in memory.
     [[nodiscard]] JpegLayout walkJpeg(QIODevice& device)
     {
         ChunkReader in(device);
@@ -153,6 +185,7 @@ namespace {
             return layout;
 
         bool progressive = false;
+        bool firstScanPartial = false;
         int scans = 0;
         QByteArray frame;
         int marker = -1; // a marker already met inside entropy-coded data
@@ -170,8 +203,9 @@ namespace {
             const int current = std::exchange(marker, -1);
             if (current == 0xD9) {
                 layout.complete = scans > 0;
-                if (progressive || scans > 1)
-                    layout.coefficientBytes = coefficientBytes(frame);
+                layout.blocks = blockCount(frame);
+                if (progressive || scans > 1 || firstScanPartial)
+                    layout.coefficientBytes = layout.blocks * 64 * 2;
                 return layout;
             }
             if (isStandalone(current))
@@ -184,6 +218,7 @@ namespace {
                 return layout;
             if (isStartOfFrame(current) && frame.isEmpty()) {
                 progressive = current == 0xC2 || current == 0xC6 || current == 0xCA || current == 0xCE;
+                layout.huffman = current < 0xC9;
                 frame.resize(payload);
                 for (char& byte : frame) {
                     const int value = in.next();
@@ -191,6 +226,12 @@ namespace {
                         return layout;
                     byte = char(value);
                 }
+            } else if (current == 0xDA && payload > 0) {
+                const int inScan = in.next();
+                if (inScan < 0 || !in.skip(payload - 1))
+                    return layout;
+                if (scans == 0 && frame.size() >= 6 && inScan < static_cast<unsigned char>(frame[5]))
+                    firstScanPartial = true;
             } else if (!in.skip(payload)) {
                 return layout;
             }
@@ -271,6 +312,10 @@ QImage QtPictureLoader::decode(QIODevice& device, QSize frameSize, qreal deviceP
         const JpegLayout layout = walkJpeg(device);
         if (!layout.complete || !device.seek(start))
             return {};
+        // Every Huffman-coded block costs at least one bit: a tiny file that declares a huge picture is damaged,
+        // and decoding it would only spend seconds on grey.
+        if (layout.huffman && double(device.size() - start) * 8 < layout.blocks)
+            return {};
         extraBytes = layout.coefficientBytes;
     }
 
@@ -287,7 +332,8 @@ QImage QtPictureLoader::decode(QIODevice& device, QSize frameSize, qreal deviceP
     QImage picture;
     {
         const AllocationLimitScope limit;
-        if (!reader.read(&picture))
+        const DamageWatch damage;
+        if (!reader.read(&picture) || damage.seen())
             return {};
     }
     picture.setDevicePixelRatio(devicePixelRatio);
