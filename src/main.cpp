@@ -1,12 +1,14 @@
 #include <QApplication>
 #include <QList>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
 
 #include "panel/form1.h"
 #include "platform/fonts.h"
+#include "platform/timing_trace.h"
 
 namespace {
 
@@ -46,6 +48,7 @@ void releaseStartupMessages()
 
 int main(int argc, char* argv[])
 {
+    const auto started = platform::TimingTrace::Clock::now();
     g_qtHandler = qInstallMessageHandler(holdBackStartupMessages);
     QApplication app(argc, argv);
     releaseStartupMessages();
@@ -63,5 +66,6 @@ int main(int argc, char* argv[])
     platform::QtPictureLoader pictureLoader;
     panel::Form1 form1({ clock, fileDialog, pictureLoader, [] { QCoreApplication::exit(0); } });
     form1.show();
+    platform::TimingTrace trace(started, &form1, form1.findChild<QWidget*>(QStringLiteral("Label1")));
     return app.exec();
 }

@@ -31,15 +31,18 @@ Form1::Form1(Services services)
 {
     platform::buildControls(this, form1Controls());
     setFixedSize(size());
-    setWindowIcon(platform::iconFromFile(QStringLiteral(":/assets/eightball.ico")));
+    setWindowIcon(platform::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/48x48/apps/scoreboard.png"),
+        QStringLiteral(":/assets/icons/hicolor/64x64/apps/scoreboard.png") }));
 
     for (int i = 1; i <= 9; ++i)
         m_command[i] = findChild<QPushButton*>(QStringLiteral("Command%1").arg(i));
+    // One decode for both frames: the picture is shared until a frame gets a photo of its own.
+    const QImage defaultPhoto(kDefaultPhoto);
     for (int i = 0; i < 2; ++i) {
         m_text[i] = findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i + 1));
         m_score[i] = findChild<platform::Label*>(QStringLiteral("Label%1").arg(i + 1));
         m_image[i] = findChild<platform::PictureFrame*>(QStringLiteral("Image%1").arg(i + 1));
-        m_image[i]->setPicture(QImage(kDefaultPhoto));
+        m_image[i]->setPicture(defaultPhoto);
     }
 
     const std::array<void (Form1::*)(), 10> clicks { nullptr, &Form1::Command1_Click, &Form1::Command2_Click,
@@ -282,7 +285,8 @@ void Form1::resizeEvent(QResizeEvent* event)
 void Form1::mousePressEvent(QMouseEvent* event)
 {
     // Where the platform may not place windows (Wayland), the compositor moves the panel.
-    if (event->button() == Qt::LeftButton && platform::isWayland() && windowHandle() && windowHandle()->startSystemMove())
+    if (event->button() == Qt::LeftButton && platform::isWayland() && windowHandle()
+        && windowHandle()->startSystemMove())
         return;
     m_drag.mouseDown(event->button(), event->position() * platform::kTwipsPerPixel);
 }

@@ -66,11 +66,14 @@ namespace {
             return button;
         }
         case ControlKind::TextBox: {
-            auto* box = new QLineEdit(QString::fromUtf8(design.text), window);
+            // The font goes in before the text: laid out in the default face, a CJK name would first
+            // make Qt search every installed font for a fallback.
+            auto* box = new QLineEdit(window);
+            box->setFont(designFont(design.fontPoints));
+            box->setText(QString::fromUtf8(design.text));
             // Borderless, so the name blends into the green it stands on.
             box->setFrame(false);
             box->setAlignment(Qt::AlignCenter);
-            box->setFont(designFont(design.fontPoints));
             box->setToolTip(QString::fromUtf8(design.toolTip));
             applyTextColours(box, design);
             return box;
@@ -141,38 +144,40 @@ void Label::updateFit()
     const int full = std::max(1, static_cast<int>(std::lround(m_designPixels * m_fontScale)));
     m_drawnPixels = full;
     m_stretch = QFont::Unstretched;
+    // Each size and stretch tried loads a font engine of its own, the costly part of a fit. Advances scale with
+    // both, so one measurement at full size predicts the fit, and only the prediction is checked.
+    const auto fontFor = [](int pixels, int stretch) {
+        QFont font = designFontPixels(pixels);
+        if (stretch != QFont::Unstretched)
+            font.setStretch(stretch);
+        return font;
+    };
     if (m_fit == Fit::Shrink && !m_text.isEmpty()) {
         const QStringList lines = m_text.split(QLatin1Char('\n'));
         const auto widest = [&](int pixels, int stretch) {
-            QFont font = designFontPixels(pixels);
-            font.setStretch(stretch);
-            const QFontMetricsF metrics(font);
+            const QFontMetricsF metrics(fontFor(pixels, stretch));
             double widest = 0;
             for (const QString& line : lines)
                 widest = std::max(widest, metrics.horizontalAdvance(line));
             return widest;
         };
-        const auto fits = [&](int pixels, int stretch) {
-            return widest(pixels, stretch) <= width() && pixels * lines.size() <= height();
-        };
-        if (!fits(full, m_stretch)) {
+        const double fullWidth = widest(full, QFont::Unstretched);
+        const auto tallEnough = [&](int pixels) { return pixels * lines.size() <= height(); };
+        if (fullWidth > width() || !tallEnough(full)) {
             // First narrow the glyphs a little at full height: the faces that stand in for the
             // design face set digits wider than it did. Only then make the text smaller.
-            m_stretch = std::clamp(static_cast<int>(100 * width() / widest(full, 100)), kMinStretch, 100);
-            while (m_stretch > kMinStretch && !fits(full, m_stretch))
-                --m_stretch;
-            if (!fits(full, m_stretch)) {
-                const double ratio
-                    = std::min(width() / widest(full, m_stretch), double(height()) / (full * lines.size()));
+            if (fullWidth > width())
+                m_stretch = std::clamp(static_cast<int>(100 * width() / fullWidth), kMinStretch, 100);
+            const double predicted = fullWidth * m_stretch / 100;
+            if (predicted > width() || !tallEnough(full)) {
+                const double ratio = std::min(width() / predicted, double(height()) / (full * lines.size()));
                 m_drawnPixels = std::clamp(static_cast<int>(full * ratio), 1, full);
-                while (m_drawnPixels > 1 && !fits(m_drawnPixels, m_stretch))
-                    --m_drawnPixels;
             }
+            while (m_drawnPixels > 1 && widest(m_drawnPixels, m_stretch) > width())
+                --m_drawnPixels;
         }
     }
-    QFont font = designFontPixels(m_drawnPixels);
-    font.setStretch(m_stretch);
-    setFont(font);
+    setFont(fontFor(m_drawnPixels, m_stretch));
 }
 
 void Label::paintEvent(QPaintEvent*)

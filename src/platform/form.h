@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "platform/twips.h"
@@ -43,7 +44,7 @@ public:
 // the relation to X11 only when a window is mapped, so a mapped window is told directly.
 void setKeptAbove(QWidget* window, QWidget* owner);
 
-// A window icon from an icon file with several sizes.
-[[nodiscard]] QIcon iconFromFile(const QString& path);
+// A window icon from PNG files, one size each.
+[[nodiscard]] QIcon iconFromPngFiles(const QStringList& paths);
 
 } // namespace platform

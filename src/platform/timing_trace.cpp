@@ -1,0 +1,65 @@
+#include "platform/timing_trace.h"
+
+#include <QEvent>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace platform {
+
+namespace {
+    bool envFlag(const char* name)
+    {
+        const char* value = std::getenv(name);
+        return value && value[0] == '1';
+    }
+
+    // CPU time of all threads since exec, loading the libraries included: unlike the wall clock, it hardly
+    // changes when other programs keep the machine busy.
+    double processCpuMs() { return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
+
+    double msSince(TimingTrace::Clock::time_point from)
+    {
+        return std::chrono::duration<double, std::milli>(TimingTrace::Clock::now() - from).count();
+    }
+} // namespace
+
+TimingTrace::TimingTrace(Clock::time_point started, QWidget* window, QWidget* label)
+    : m_started(started)
+    , m_window(window)
+    , m_label(label)
+{
+    if (envFlag("SCOREBOARD_STARTUP_TRACE"))
+        window->installEventFilter(this);
+    if (envFlag("SCOREBOARD_KEY_TRACE") && label && window->windowHandle()) {
+        // Installed after the panel's own key filter, so it runs first and sees the press as it arrives.
+        window->windowHandle()->installEventFilter(this);
+        label->installEventFilter(this);
+    }
+}
+
+bool TimingTrace::eventFilter(QObject* watched, QEvent* event)
+{
+    // A stamp taken at a paint event is printed from a queued call, which runs once the whole frame has been
+    // painted and flushed: both figures end where the screen has the pixels.
+    if (watched == m_window && event->type() == QEvent::Paint) {
+        m_window->removeEventFilter(this);
+        QMetaObject::invokeMethod(
+            this,
+            [this] { std::fprintf(stderr, "first-paint-ms %.2f cpu-ms %.2f\n", msSince(m_started), processCpuMs()); },
+            Qt::QueuedConnection);
+    } else if (watched == m_window->windowHandle() && event->type() == QEvent::KeyPress) {
+        m_keyArrived = Clock::now();
+    } else if (watched == m_label && event->type() == QEvent::Paint && m_keyArrived) {
+        const Clock::time_point arrived = *m_keyArrived;
+        m_keyArrived.reset();
+        QMetaObject::invokeMethod(
+            this, [arrived] { std::fprintf(stderr, "key-ms %.3f\n", msSince(arrived)); }, Qt::QueuedConnection);
+    }
+    return false;
+}
+
+} // namespace platform

@@ -1,0 +1,37 @@
+#pragma once
+
+// Timing hooks for bench/run, off unless the environment asks for them:
+//   SCOREBOARD_STARTUP_TRACE=1  "first-paint-ms N cpu-ms C" on stderr once the panel's first frame is painted and
+//                               handed to the window system: N counted from `started` (the first statement of
+//                               main), C the process's CPU time since exec
+//   SCOREBOARD_KEY_TRACE=1      "key-ms N" on stderr for each key press that repaints `label`, from the press
+//                               reaching the window to the end of that repaint
+// Switched off, it installs nothing, so the program pays nothing for it.
+
+#include <QObject>
+
+#include <chrono>
+#include <optional>
+
+class QWidget;
+
+namespace platform {
+
+class TimingTrace final : public QObject {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // `window` must already have its native window.
+    TimingTrace(Clock::time_point started, QWidget* window, QWidget* label);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Clock::time_point m_started;
+    QWidget* m_window;
+    QWidget* m_label;
+    std::optional<Clock::time_point> m_keyArrived;
+};
+
+} // namespace platform
