@@ -24,16 +24,7 @@ using testing::Panel;
 
 namespace {
 
-struct Shown {
-    Panel p;
-    Shown()
-    {
-        p.form->show();
-        p.form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(p.form.get()));
-    }
-    QWindow* window() const { return p.form->windowHandle(); }
-};
+using Shown = testing::ShownPanel;
 
 QString labelText(const Panel& p, const char* name) { return p.control<platform::Label>(name)->text(); }
 

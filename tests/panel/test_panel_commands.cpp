@@ -11,15 +11,7 @@ using testing::Panel;
 
 namespace {
 
-struct Shown {
-    Panel p;
-    Shown()
-    {
-        p.form->show();
-        p.form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(p.form.get()));
-    }
-};
+using Shown = testing::ShownPanel;
 
 QString caption(const Panel& p, const char* button) { return p.control<QPushButton>(button)->text(); }
 

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QImage>
 #include <QStringList>
+#include <QTest>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -82,6 +84,18 @@ struct Panel {
             form->Timer1_Timer();
         form->Timer2_Timer();
     }
+};
+
+// A panel shown and active, so keys reach its window as they do on screen.
+struct ShownPanel {
+    Panel p;
+    ShownPanel()
+    {
+        p.form->show();
+        p.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.form.get()));
+    }
+    [[nodiscard]] QWindow* window() const { return p.form->windowHandle(); }
 };
 
 } // namespace testing
