@@ -6,7 +6,10 @@
 #include <QPalette>
 #include <QScreen>
 #include <QWindow>
+
 #include <QtGui/qguiapplication_platform.h>
+#include <functional>
+#include <utility>
 
 #include <xcb/xcb.h>
 
@@ -44,6 +47,47 @@ void Form::centreOnScreen()
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
 }
 
+namespace {
+
+    // Runs `action` once `target` is exposed (at once if it is), unless `context` goes first.
+    class ExposeWatch final : public QObject {
+    public:
+        ExposeWatch(QWindow* target, QObject* context, std::function<void()> action)
+            : QObject(context)
+            , m_target(target)
+            , m_action(std::move(action))
+        {
+            target->installEventFilter(this);
+        }
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (watched == m_target && event->type() == QEvent::Expose && m_target->isExposed()) {
+                m_target->removeEventFilter(this);
+                // After the expose has been handled, and only once.
+                QMetaObject::invokeMethod(
+                    parent(), [action = m_action] { action(); }, Qt::QueuedConnection);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        QWindow* m_target;
+        std::function<void()> m_action;
+    };
+
+    void whenExposed(QWindow* target, QObject* context, std::function<void()> action)
+    {
+        if (target->isExposed())
+            action();
+        else
+            new ExposeWatch(target, context, std::move(action));
+    }
+
+} // namespace
+
 bool isWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
 void setKeptAbove(QWidget* window, QWidget* owner)
@@ -54,12 +98,13 @@ void setKeptAbove(QWidget* window, QWidget* owner)
         return;
     handle->setTransientParent(ownerHandle);
     if (isWayland()) {
-        // The compositor hears of a window's parent only when the window is shown; showing the
-        // panel anew is the only way to put it in front of a backdrop that covers the output.
-        if (owner && owner->isVisible() && window->isVisible()) {
-            window->hide();
-            window->show();
-        }
+        // The compositor hears of a window's parent only when the window is shown, and heeds it only
+        // once the parent is on the output: so the window is shown anew after the owner is exposed.
+        if (owner && owner->isVisible() && window->isVisible())
+            whenExposed(ownerHandle, window, [window] {
+                window->hide();
+                window->show();
+            });
         return;
     }
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();

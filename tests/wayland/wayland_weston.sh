@@ -180,21 +180,21 @@ type_keys() {
 # wait_face CHECK REGION FACE WHAT: polls CHECK (face_is or face_is_not) on REGION against FACE.
 wait_face() {
     local check=$1 region=$2 face=$3 what=$4
-    if xs_wait_until 2000 "$check" "$region" "$face"; then
+    if xs_wait_until 5000 "$check" "$region" "$face"; then
         xs_log "$what after ${XS_WAITED_MS} ms"
     else
-        xs_check_failed "not seen within 2 s: $what"
+        xs_check_failed "not seen within 5 s: $what"
     fi
 }
 
 close_with_f4() {
     type_keys F4
-    if xs_wait_until 2000 xs_exited "$app"; then
+    if xs_wait_until 5000 xs_exited "$app"; then
         xs_collect "$app"
         xs_log "F4 ended the program with code $XS_RC"
         ((XS_RC == 0)) || xs_check_failed "scoreboard exited with code $XS_RC, expected 0"
     else
-        xs_check_failed "scoreboard still running 2 s after F4"
+        xs_check_failed "scoreboard still running 5 s after F4"
     fi
 }
 
@@ -249,7 +249,7 @@ run_input() {
             sed -n '/xdg_toplevel@[0-9]*\.move(/,$p' "$XS_ARTIFACTS/scoreboard.log" | grep -q 'wl_pointer@[0-9]*\.leave('
     }
     xdotool mousemove --sync $((PX + 10)) $((PY + 100)) mousedown 1
-    if xs_wait_until 2000 move_asked; then
+    if xs_wait_until 5000 move_asked; then
         xs_log "drag: the panel handed the move to weston ${XS_WAITED_MS} ms after the press"
     else
         xs_check_failed "a press on the panel's background sent no xdg_toplevel.move request within 2 s"
@@ -287,7 +287,7 @@ run_fullscreen() {
     if xs_wait_until 3000 output_covered; then
         xs_log "F11: the backdrop covers the ${out_w}x${out_h} output after ${XS_WAITED_MS} ms"
         (($(count_requests set_fullscreen) > 0)) || xs_check_failed "full screen without an xdg_toplevel.set_fullscreen request"
-        if xs_wait_until 2000 panel_in_front; then
+        if xs_wait_until 5000 panel_in_front; then
             xs_log "the panel's score squares show in front of the backdrop"
         else
             xs_check_failed "full screen: the panel is not in front of the backdrop (${YELLOW:-0} pixels of FFFF80 on the screen)"
