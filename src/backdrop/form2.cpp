@@ -48,7 +48,13 @@ void Form2::setShownOn(QScreen* screen, bool shown)
         setGeometry(screen->geometry());
     else if (screen && windowHandle())
         windowHandle()->setScreen(screen);
-    showFullScreen();
+    // A Wayland compositor keeps a full-screen window in a layer of its own, above the panel that
+    // must stand in front of it; maximised, the frameless backdrop still covers the output (less
+    // any bar of the desktop's own) and stays with the panel in the ordinary stacking.
+    if (platform::isWayland())
+        showMaximized();
+    else
+        showFullScreen();
     activateWindow();
 }
 

@@ -13,7 +13,7 @@
 #               xdg_toplevel.move request, and the panel moving with the pointer), F4 ending the
 #               program with code 0.
 #   fullscreen  The same set-up: F11 covers the whole output with the backdrop (an
-#               xdg_toplevel.set_fullscreen request), the panel shows in front of it, and the
+#               xdg_toplevel.set_maximized request), the panel shows in front of it, and the
 #               keyboard still reaches the panel: F11 again takes the backdrop away, F4 ends it.
 #
 # usage: wayland_weston.sh SCOREBOARD PART (SCREENPIXEL and XS_ARTIFACTS in the environment)
@@ -286,7 +286,7 @@ run_fullscreen() {
     type_keys F11
     if xs_wait_until 3000 output_covered; then
         xs_log "F11: the backdrop covers the ${out_w}x${out_h} output after ${XS_WAITED_MS} ms"
-        (($(count_requests set_fullscreen) > 0)) || xs_check_failed "full screen without an xdg_toplevel.set_fullscreen request"
+        (($(count_requests set_maximized) > 0)) || xs_check_failed "full screen without an xdg_toplevel.set_maximized request"
         if xs_wait_until 5000 panel_in_front; then
             xs_log "the panel's score squares show in front of the backdrop"
         else
