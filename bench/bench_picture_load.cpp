@@ -6,6 +6,7 @@
 // parent's own 100 MB test picture does not hide the figure.
 
 #include "../tests/platform/picture_samples.h"
+#include "photo_common.h"
 #include "platform/picture_loader.h"
 
 #include <QBuffer>
@@ -25,38 +26,10 @@
 
 namespace {
 
+using bench::statusKib;
+
 const QSize frame(144, 137);
 constexpr int runs = 15;
-
-// Smooth gradients like sky and skin, plus sensor noise, which is what makes camera JPEGs large.
-QImage photo(QSize size)
-{
-    QImage picture(size, QImage::Format_RGB32);
-    QRandomGenerator random(42);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        const double v = double(y) / size.height();
-        for (int x = 0; x < size.width(); ++x) {
-            const double u = double(x) / size.width();
-            const int noise = int(random.bounded(25)) - 12;
-            const auto channel = [&](double value) { return std::clamp(int(value * 255) + noise, 0, 255); };
-            row[x] = qRgb(channel(0.2 + 0.6 * u), channel(0.5 + 0.4 * std::sin(6 * u + 3 * v)), channel(0.9 - 0.7 * v));
-        }
-    }
-    return picture;
-}
-
-qint64 statusKib(const char* field)
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
 
 struct Timing {
     double median;
@@ -129,7 +102,7 @@ int main(int argc, char* argv[])
         QElapsedTimer timer;
         timer.start();
         QFile photoFile(photoPath);
-        const QByteArray jpeg = platform::samples::encoded(photo({ 6000, 4000 }), "jpeg", 90);
+        const QByteArray jpeg = platform::samples::encoded(bench::cameraPicture({ 6000, 4000 }), "jpeg", 90);
         QFile hostileFile(hostilePath);
         const QByteArray png = platform::samples::pngDeclaring(30000, 30000);
         if (jpeg.isEmpty() || !photoFile.open(QIODevice::WriteOnly) || photoFile.write(jpeg) != jpeg.size()

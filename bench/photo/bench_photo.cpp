@@ -9,6 +9,7 @@
 // small decode of each format has loaded the image plugins, so the figure is the load alone and not the
 // test pictures this process holds.
 
+#include "../photo_common.h"
 #include "platform/picture_loader.h"
 
 #include <QBuffer>
@@ -29,25 +30,10 @@
 
 namespace {
 
-const QSize kFrame(144, 137);
+using bench::cameraPicture;
+using bench::statusKib;
 
-// Smooth gradients like sky and skin, plus sensor noise, which is what makes camera files large.
-QImage cameraPicture(QSize size)
-{
-    QImage picture(size, QImage::Format_RGB32);
-    QRandomGenerator random(42);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        const double v = double(y) / size.height();
-        for (int x = 0; x < size.width(); ++x) {
-            const double u = double(x) / size.width();
-            const int noise = int(random.bounded(25)) - 12;
-            const auto channel = [&](double value) { return std::clamp(int(value * 255) + noise, 0, 255); };
-            row[x] = qRgb(channel(0.2 + 0.6 * u), channel(0.5 + 0.4 * std::sin(6 * u + 3 * v)), channel(0.9 - 0.7 * v));
-        }
-    }
-    return picture;
-}
+const QSize kFrame(144, 137);
 
 bool writePicture(const QImage& picture, const QString& path, const char* format, int quality)
 {
@@ -84,18 +70,6 @@ QImage loadOnce(Way way, const QString& path)
         return QImage(path).scaled(kFrame, {}, Qt::SmoothTransformation);
     }
     return {};
-}
-
-qint64 statusKib(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
 }
 
 // The child: plugins loaded by small decodes, the high-water mark reset, then one load.
