@@ -132,6 +132,10 @@ start_nested() {
     ox=$XS_X
     oy=$XS_Y
     xs_log "weston output ${XS_W}x${XS_H} at ($ox, $oy) on the X screen"
+    # Weston shows no client window before its shell client has drawn the background, so a program
+    # started earlier can stay unseen: wait for the background colour first.
+    shell_ready() { [[ $(xs_pixels "$((ox + out_w / 2)),$((oy + out_h / 2))") == *202020* ]]; }
+    xs_wait_until 5000 shell_ready || xs_die "weston's shell drew no background within 5 s; see $XS_ARTIFACTS/weston.log"
 
     xs_launch scoreboard env QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=scoreboard-x11 WAYLAND_DEBUG=client "$scoreboard"
     app=$XS_PID
