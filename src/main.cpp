@@ -63,7 +63,7 @@ int main(int argc, char* argv[])
 
     platform::SystemClock clock;
     platform::QtFileDialog fileDialog;
-    platform::QtPictureLoader pictureLoader;
+    platform::FilePictureLoader pictureLoader;
     panel::Form1 form1({ clock, fileDialog, pictureLoader, [] { QCoreApplication::exit(0); } });
     form1.show();
     platform::TimingTrace trace(started, &form1, form1.findChild<QWidget*>(QStringLiteral("Label1")));

@@ -1,121 +1,164 @@
-// Photo loading for bench/run: a 6000 x 4000 camera JPEG and a 4000 x 3000 PNG into a 144 x 137 photo frame
-// through the program's picture loader, against what a plain Qt program would do with the same file in the
-// same run: decode it at full size (QImage(path)), and decode it and then scale it (QImage::scaled).
+// Photo loading for bench/run: camera and phone pictures into a 144 x 137 photo frame through the program's
+// loader, beside the floor of each format's own decoder on the same file in the same run:
+//   6000 x 4000 JPEG, baseline and progressive   TurboJPEG decoding at the scale the loader picks
+//   5000 x 4000 PNG                               a plain QImageReader decode
+//   4000 x 3000 HEIC (12 MP)                      libheif decoding the primary picture
 //
-//   bench_photo [--runs N]     one line per file and way of loading:
-//                              "photo FORMAT WAY median-ms M min-ms A max-ms B peak-above-idle-kib K idle-kib I"
+//   bench_photo [--runs N]     one line per file and way:
+//                              "photo FILE WAY median-ms M min-ms A max-ms B peak-above-idle-kib K"
 //
 // Peak memory is taken in a fresh process per file and way (this program started again with --peak), after a
-// small decode of each format has loaded the image plugins, so the figure is the load alone and not the
-// test pictures this process holds.
+// small load of each format has loaded the libraries and plugins, so the figure is the load alone.
 
-#include "../photo_common.h"
 #include "platform/picture_loader.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
+
+#include <libheif/heif.h>
+#include <turbojpeg.h>
 
 namespace {
 
-using bench::cameraPicture;
-using bench::statusKib;
-
 const QSize kFrame(144, 137);
 
-bool writePicture(const QImage& picture, const QString& path, const char* format, int quality)
+// Smooth gradients like sky and skin, plus sensor noise, which is what makes camera files large.
+QImage cameraPicture(QSize size)
 {
-    QImageWriter writer(path, format);
-    writer.setQuality(quality);
-    return writer.write(picture);
+    QImage picture(size, QImage::Format_RGB32);
+    QRandomGenerator random(42);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const double v = double(y) / size.height();
+        for (int x = 0; x < size.width(); ++x) {
+            const double u = double(x) / size.width();
+            const int noise = int(random.bounded(25)) - 12;
+            const auto channel = [&](double value) { return std::clamp(int(value * 255) + noise, 0, 255); };
+            row[x] = qRgb(channel(0.2 + 0.6 * u), channel(0.5 + 0.4 * std::sin(6 * u + 3 * v)), channel(0.9 - 0.7 * v));
+        }
+    }
+    return picture;
 }
 
-enum class Way { Loader, Plain, Scaled };
-constexpr std::array kWays { Way::Loader, Way::Plain, Way::Scaled };
-
-const char* wayName(Way way)
+QByteArray readFile(const QString& path)
 {
-    switch (way) {
-    case Way::Loader:
-        return "loader";
-    case Way::Plain:
-        return "plain";
-    case Way::Scaled:
-        return "scaled";
-    }
-    return "";
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QImage loadOnce(Way way, const QString& path)
+// TurboJPEG at the smallest scale that covers the frame, as the loader decodes.
+bool turboJpegFloor(const QString& path)
 {
-    switch (way) {
-    case Way::Loader:
-        return platform::QtPictureLoader().load(path, kFrame, 1.0);
-    case Way::Plain:
-        return QImage(path);
-    case Way::Scaled:
-        // Stretched to the frame, as the loader does ({} is the mode that ignores the proportions).
-        return QImage(path).scaled(kFrame, {}, Qt::SmoothTransformation);
+    const QByteArray jpeg = readFile(path);
+    const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
+    const auto* data = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (!handle
+        || tjDecompressHeader3(handle.get(), data, jpeg.size(), &width, &height, &subsampling, &colourspace) != 0)
+        return false;
+    int count = 0;
+    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    tjscalingfactor best { 1, 1 };
+    for (int i = 0; i < count; ++i) {
+        const tjscalingfactor f = factors[i];
+        if (TJSCALED(width, f) >= kFrame.width() && TJSCALED(height, f) >= kFrame.height()
+            && TJSCALED(width, f) < TJSCALED(width, best))
+            best = f;
     }
-    return {};
+    std::vector<unsigned char> pixels(std::size_t(TJSCALED(width, best)) * TJSCALED(height, best) * 4);
+    return tjDecompress2(handle.get(), data, jpeg.size(), pixels.data(), TJSCALED(width, best), 0,
+               TJSCALED(height, best), TJPF_BGRX, 0)
+        == 0;
 }
 
-// The child: plugins loaded by small decodes, the high-water mark reset, then one load.
-int measurePeak(Way way, const QString& path)
+bool libheifFloor(const QString& path)
 {
-    for (const char* format : { "jpeg", "png" }) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QImage small(16, 16, QImage::Format_RGB32);
-        small.fill(Qt::white);
-        if (!QImageWriter(&buffer, format).write(small))
-            return 1;
-        buffer.close();
-        buffer.open(QIODevice::ReadOnly);
-        if (platform::QtPictureLoader().decode(buffer, kFrame, 1.0).isNull())
-            return 1;
+    const std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
+    heif_image_handle* handle = nullptr;
+    heif_image* image = nullptr;
+    const bool decoded
+        = heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr).code == heif_error_Ok
+        && heif_context_get_primary_image_handle(context.get(), &handle).code == heif_error_Ok
+        && heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code
+            == heif_error_Ok;
+    heif_image_release(image);
+    heif_image_handle_release(handle);
+    return decoded;
+}
+
+struct Sample {
+    const char* name;
+    const char* floor;
+    QString path;
+};
+
+bool loadOnce(const Sample& sample, bool floor)
+{
+    if (!floor)
+        return !platform::FilePictureLoader().load(sample.path, kFrame, 1.0).isNull();
+    const QByteArray way(sample.floor);
+    if (way == "turbojpeg")
+        return turboJpegFloor(sample.path);
+    if (way == "libheif")
+        return libheifFloor(sample.path);
+    return !QImageReader(sample.path).read().isNull();
+}
+
+qint64 statusKib(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
     }
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-    const bool reset = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
-    clearRefs.close();
-    if (!reset)
+    return -1;
+}
+
+// The child: libraries and plugins loaded by a small load, the high-water mark reset, then one load.
+int measurePeak(const Sample& sample, bool floor, const QString& warmUp)
+{
+    if (!loadOnce({ sample.name, sample.floor, warmUp }, floor))
         return 1;
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1)
+        return 1;
+    clearRefs.close();
     const qint64 idle = statusKib("VmRSS:");
-    const QImage picture = loadOnce(way, path);
-    const qint64 peak = statusKib("VmHWM:");
-    std::printf("%lld %lld %d\n", peak - idle, idle, picture.isNull() ? 0 : 1);
+    const bool loaded = loadOnce(sample, floor);
+    std::printf("%lld %d\n", statusKib("VmHWM:") - idle, loaded ? 1 : 0);
     return 0;
 }
 
-struct Peak {
-    qint64 aboveIdleKib = -1;
-    qint64 idleKib = -1;
-};
-
-Peak childPeak(Way way, const QString& path)
+qint64 childPeak(int index, bool floor)
 {
     QProcess child;
-    child.start(
-        QCoreApplication::applicationFilePath(), { QStringLiteral("--peak"), QString::fromUtf8(wayName(way)), path });
-    if (!child.waitForFinished(60000) || child.exitCode() != 0)
-        return {};
+    child.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--peak"), QString::number(index), QString::number(int(floor)) });
+    if (!child.waitForFinished(120000) || child.exitCode() != 0)
+        return -1;
     const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-    if (fields.size() != 3 || fields[2] != "1")
-        return {};
-    return { fields[0].toLongLong(), fields[1].toLongLong() };
+    return fields.size() == 2 && fields[1] == "1" ? fields[0].toLongLong() : -1;
+}
+
+bool run(const QString& script)
+{
+    return QProcess::execute(QStringLiteral("bash"), { QStringLiteral("-c"), script }) == 0;
 }
 
 } // namespace
@@ -124,61 +167,66 @@ int main(int argc, char* argv[])
 {
     const QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
+    // The files live in one folder per user, made once: the camera picture takes a few seconds to draw.
+    const QString folder = QDir::temp().filePath(QStringLiteral("scoreboard-bench-photo"));
+    QDir().mkpath(folder);
+    const auto file = [&](const char* name) { return QDir(folder).filePath(QLatin1String(name)); };
+    const std::vector<Sample> samples { { "6000 × 4000 JPEG, baseline", "turbojpeg", file("baseline.jpg") },
+        { "6000 × 4000 JPEG, progressive", "turbojpeg", file("progressive.jpg") },
+        { "5000 × 4000 PNG", "qimagereader", file("photo.png") },
+        { "4000 × 3000 HEIC", "libheif", file("photo.heic") } };
+    const QStringList warmUps { file("small.jpg"), file("small.jpg"), file("small.png"), file("small.heic") };
+
     if (arguments.size() == 4 && arguments[1] == QLatin1String("--peak")) {
-        for (Way way : kWays) {
-            if (arguments[2] == QLatin1String(wayName(way)))
-                return measurePeak(way, arguments[3]);
-        }
-        return 2;
+        const int index = arguments[2].toInt();
+        return measurePeak(samples.at(std::size_t(index)), arguments[3] == QLatin1String("1"), warmUps.at(index));
     }
     int runs = 10;
     if (arguments.size() == 3 && arguments[1] == QLatin1String("--runs"))
         runs = std::max(1, arguments[2].toInt());
 
-    QTemporaryDir dir;
-    struct Sample {
-        const char* format;
-        QSize size;
-        int quality;
-        QString path;
-    };
-    // Quality 90 is what cameras write; the PNG at the default compression, as an image editor saves one.
-    std::vector<Sample> samples { { "jpeg", { 6000, 4000 }, 90, dir.filePath(QStringLiteral("photo.jpg")) },
-        { "png", { 4000, 3000 }, -1, dir.filePath(QStringLiteral("photo.png")) } };
-    for (const Sample& sample : samples) {
-        QElapsedTimer timer;
-        timer.start();
-        if (!writePicture(cameraPicture(sample.size), sample.path, sample.format, sample.quality)) {
-            std::fprintf(stderr, "bench_photo: could not write the %s sample\n", sample.format);
+    if (!QFile::exists(file("photo.heic"))) {
+        const QImage camera = cameraPicture({ 6000, 4000 });
+        QImageWriter baseline(file("baseline.jpg"), "jpeg");
+        baseline.setQuality(90);
+        QImageWriter progressive(file("progressive.jpg"), "jpeg");
+        progressive.setQuality(90);
+        progressive.setProgressiveScanWrite(true);
+        const bool written = baseline.write(camera) && progressive.write(camera)
+            && camera.copy(0, 0, 5000, 4000).save(file("photo.png")) && camera.scaled(4000, 3000).save(file("heic.png"))
+            && camera.scaled(64, 48).save(file("small.jpg")) && camera.scaled(64, 48).save(file("small.png"))
+            && run(QStringLiteral("cd '%1' && heif-enc -q 85 heic.png -o photo.heic >/dev/null && "
+                                  "convert small.png -quality 85 small.heic && rm heic.png")
+                       .arg(folder));
+        if (!written) {
+            std::fputs("bench_photo: could not write the sample pictures\n", stderr);
             return 1;
         }
-        std::fprintf(stderr, "bench_photo: %d x %d %s, %.1f MB, made in %lld ms\n", sample.size.width(),
-            sample.size.height(), sample.format, double(QFile(sample.path).size()) / 1e6, timer.elapsed());
     }
 
     bool allLoaded = true;
-    for (const Sample& sample : samples) {
-        for (Way way : kWays) {
-            // One load first, which also pays for the plugins, then the timed ones.
-            allLoaded = allLoaded && !loadOnce(way, sample.path).isNull();
+    for (std::size_t index = 0; index < samples.size(); ++index) {
+        const Sample& sample = samples[index];
+        for (const bool floor : { false, true }) {
+            // One load first, which also pays for the libraries and plugins, then the timed ones.
+            allLoaded = allLoaded && loadOnce(sample, floor);
             std::vector<double> ms;
-            for (int run = 0; run < runs; ++run) {
+            for (int i = 0; i < runs; ++i) {
                 QElapsedTimer timer;
                 timer.start();
-                const QImage picture = loadOnce(way, sample.path);
+                allLoaded = loadOnce(sample, floor) && allLoaded;
                 ms.push_back(double(timer.nsecsElapsed()) / 1e6);
-                allLoaded = allLoaded && !picture.isNull();
             }
             std::sort(ms.begin(), ms.end());
-            const Peak peak = childPeak(way, sample.path);
-            allLoaded = allLoaded && peak.aboveIdleKib >= 0;
-            std::printf("photo %s %s median-ms %.2f min-ms %.2f max-ms %.2f peak-above-idle-kib %lld idle-kib %lld\n",
-                sample.format, wayName(way), (ms[(ms.size() - 1) / 2] + ms[ms.size() / 2]) / 2, ms.front(), ms.back(),
-                peak.aboveIdleKib, peak.idleKib);
+            const qint64 peak = childPeak(int(index), floor);
+            allLoaded = allLoaded && peak >= 0;
+            std::printf("photo %s|%s| median-ms %.2f min-ms %.2f max-ms %.2f peak-above-idle-kib %lld\n", sample.name,
+                floor ? sample.floor : "loader", (ms[(ms.size() - 1) / 2] + ms[ms.size() / 2]) / 2, ms.front(),
+                ms.back(), peak);
             std::fflush(stdout);
         }
     }
     if (!allLoaded)
-        std::fprintf(stderr, "bench_photo: a load failed\n");
+        std::fputs("bench_photo: a load failed\n", stderr);
     return allLoaded ? 0 : 1;
 }

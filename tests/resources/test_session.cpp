@@ -30,7 +30,7 @@ void TestSession::fullSessionFromStartToClose()
 
     testing::FakeClock clock;
     testing::FakeDialog dialog;
-    const platform::QtPictureLoader loader;
+    const platform::FilePictureLoader loader;
     int quits = 0;
     auto form = std::make_unique<panel::Form1>(panel::Services { clock, dialog, loader, [&quits] { ++quits; } });
     const auto control = [&form](const char* name) { return form->findChild<QWidget*>(QString::fromLatin1(name)); };

@@ -1,0 +1,173 @@
+#include "platform/heif_decoder.h"
+
+#include <QIODevice>
+#include <QLibrary>
+
+#include <algorithm>
+#include <memory>
+
+#include <libheif/heif.h>
+
+#include "platform/picture_limits.h"
+
+namespace platform {
+
+namespace {
+
+    // libheif brings four video codecs whose start-up work would cost the program a quarter of its start-up time,
+    // so it is loaded the first time a picked file could be one of its pictures, and never before.
+    struct Heif {
+#define SCOREBOARD_HEIF_FUNCTION(name) decltype(&heif_##name) name = nullptr;
+#define SCOREBOARD_HEIF_FUNCTIONS(X)                                                                                   \
+    X(check_filetype)                                                                                                  \
+    X(context_alloc)                                                                                                   \
+    X(context_free)                                                                                                    \
+    X(context_read_from_reader)                                                                                        \
+    X(context_get_primary_image_handle)                                                                                \
+    X(image_handle_release)                                                                                            \
+    X(image_handle_get_width)                                                                                          \
+    X(image_handle_get_height)                                                                                         \
+    X(image_handle_has_alpha_channel)                                                                                  \
+    X(image_handle_get_list_of_thumbnail_IDs)                                                                          \
+    X(image_handle_get_thumbnail)                                                                                      \
+    X(decoding_options_alloc)                                                                                          \
+    X(decoding_options_free)                                                                                           \
+    X(decode_image)                                                                                                    \
+    X(image_release)                                                                                                   \
+    X(image_get_plane_readonly)                                                                                        \
+    X(image_get_width)                                                                                                 \
+    X(image_get_height)
+        SCOREBOARD_HEIF_FUNCTIONS(SCOREBOARD_HEIF_FUNCTION)
+    };
+
+    // Null when libheif is not installed or not the version built against.
+    const Heif* heif()
+    {
+        static const std::unique_ptr<const Heif> loaded = [] {
+            QLibrary library(QStringLiteral("heif"), 1);
+            auto table = std::make_unique<Heif>();
+            bool complete = library.load();
+#define SCOREBOARD_HEIF_RESOLVE(name)                                                                                  \
+    table->name = reinterpret_cast<decltype(table->name)>(library.resolve("heif_" #name));                             \
+    complete = complete && table->name;
+            SCOREBOARD_HEIF_FUNCTIONS(SCOREBOARD_HEIF_RESOLVE)
+            return complete ? std::unique_ptr<const Heif>(std::move(table)) : nullptr;
+        }();
+        return loaded.get();
+    }
+#undef SCOREBOARD_HEIF_RESOLVE
+#undef SCOREBOARD_HEIF_FUNCTIONS
+#undef SCOREBOARD_HEIF_FUNCTION
+
+    template <typename T> struct Release;
+    template <> struct Release<heif_context> {
+        void operator()(heif_context* p) const { heif()->context_free(p); }
+    };
+    template <> struct Release<const heif_image_handle> {
+        void operator()(const heif_image_handle* p) const { heif()->image_handle_release(p); }
+    };
+    template <> struct Release<const heif_image> {
+        void operator()(const heif_image* p) const { heif()->image_release(p); }
+    };
+    template <> struct Release<heif_decoding_options> {
+        void operator()(heif_decoding_options* p) const { heif()->decoding_options_free(p); }
+    };
+    template <typename T> using Owned = std::unique_ptr<T, Release<T>>;
+
+    // libheif reads through the device, which starts where the file starts.
+    struct Reader {
+        QIODevice* device;
+        qint64 start;
+    };
+
+    Reader& readerOf(void* data) { return *static_cast<Reader*>(data); }
+
+    int64_t position(void* data) { return readerOf(data).device->pos() - readerOf(data).start; }
+
+    int read(void* into, size_t size, void* data)
+    {
+        return readerOf(data).device->read(static_cast<char*>(into), qint64(size)) == qint64(size) ? 0 : 1;
+    }
+
+    int seek(int64_t position, void* data)
+    {
+        return readerOf(data).device->seek(readerOf(data).start + position) ? 0 : 1;
+    }
+
+    heif_reader_grow_status waitForFileSize(int64_t size, void* data)
+    {
+        const Reader& reader = readerOf(data);
+        return size <= reader.device->size() - reader.start ? heif_reader_grow_status_size_reached
+                                                            : heif_reader_grow_status_size_beyond_eof;
+    }
+
+    const heif_reader kReader { 1, position, read, seek, waitForFileSize };
+
+    // The file's first thumbnail, if it is at least as large as the frame on both sides whichever way it is turned.
+    Owned<const heif_image_handle> coveringThumbnail(const heif_image_handle* primary, QSize cover)
+    {
+        heif_item_id id = 0;
+        if (heif()->image_handle_get_list_of_thumbnail_IDs(primary, &id, 1) != 1)
+            return nullptr;
+        heif_image_handle* thumbnail = nullptr;
+        if (heif()->image_handle_get_thumbnail(primary, id, &thumbnail).code != heif_error_Ok)
+            return nullptr;
+        Owned<const heif_image_handle> owned(thumbnail);
+        const int needed = std::max(cover.width(), cover.height());
+        if (std::min(heif()->image_handle_get_width(thumbnail), heif()->image_handle_get_height(thumbnail)) < needed)
+            return nullptr;
+        return owned;
+    }
+
+} // namespace
+
+bool isHeif(const QByteArray& head)
+{
+    // No HEIF file starts without a file-type box.
+    if (head.mid(4, 4) != "ftyp" || !heif())
+        return false;
+    return heif()->check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()))
+        == heif_filetype_yes_supported;
+}
+
+QImage decodeHeif(QIODevice& device, QSize cover)
+{
+    Reader reader { &device, device.pos() };
+    const Owned<heif_context> context(heif()->context_alloc());
+    if (!context || heif()->context_read_from_reader(context.get(), &kReader, &reader, nullptr).code != heif_error_Ok)
+        return {};
+    heif_image_handle* primary = nullptr;
+    if (heif()->context_get_primary_image_handle(context.get(), &primary).code != heif_error_Ok)
+        return {};
+    const Owned<const heif_image_handle> primaryOwned(primary);
+    if (qint64(heif()->image_handle_get_width(primary)) * heif()->image_handle_get_height(primary)
+        > picture_limits::maxPixels)
+        return {};
+
+    const Owned<const heif_image_handle> thumbnail = coveringThumbnail(primary, cover);
+    const heif_image_handle* chosen = thumbnail ? thumbnail.get() : primary;
+    const bool alpha = heif()->image_handle_has_alpha_channel(chosen) != 0;
+    const Owned<heif_decoding_options> options(heif()->decoding_options_alloc());
+    options->convert_hdr_to_8bit = 1;
+    // An error for damaged data, where libheif can tell, instead of a picture with the damage painted in.
+    options->strict_decoding = 1;
+    heif_image* decoded = nullptr;
+    if (heif()
+            ->decode_image(chosen, &decoded, heif_colorspace_RGB,
+                alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())
+            .code
+        != heif_error_Ok)
+        return {};
+    const Owned<const heif_image> image(decoded);
+    int stride = 0;
+    const uint8_t* pixels = heif()->image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    const int width = heif()->image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif()->image_get_height(decoded, heif_channel_interleaved);
+    if (!pixels || width <= 0 || height <= 0)
+        return {};
+    // The copy leaves libheif's buffer free to go with `image`.
+    return QImage(pixels, width, height, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
+        .convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+}
+
+} // namespace platform
