@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QColorSpace>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -108,7 +109,15 @@ namespace detail {
         return jpeg.left(20) + QByteArray(3, '\0') + jpeg.mid(20);
     }
 
-    inline int le32(const QByteArray& bytes, int at) { return qFromLittleEndian<qint32>(bytes.constData() + at); }
+    inline int le32(const QByteArray& bytes, int at)
+    {
+        QDataStream in(bytes);
+        in.setByteOrder(QDataStream::LittleEndian);
+        qint32 value = 0;
+        in.skipRawData(at);
+        in >> value;
+        return value;
+    }
 
     // The same 4-bit picture run-length coded: each row as runs of one byte (two pixels), then end of line.
     inline QByteArray rle4Of(const QByteArray& bmp)
