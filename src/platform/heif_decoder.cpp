@@ -22,7 +22,7 @@ namespace {
     X(check_filetype)                                                                                                  \
     X(context_alloc)                                                                                                   \
     X(context_free)                                                                                                    \
-    X(context_read_from_reader)                                                                                        \
+    X(context_read_from_memory_without_copy)                                                                           \
     X(context_get_primary_image_handle)                                                                                \
     X(image_handle_release)                                                                                            \
     X(image_handle_get_width)                                                                                          \
@@ -59,49 +59,13 @@ namespace {
 #undef SCOREBOARD_HEIF_FUNCTIONS
 #undef SCOREBOARD_HEIF_FUNCTION
 
-    template <typename T> struct Release;
-    template <> struct Release<heif_context> {
+    struct Release {
         void operator()(heif_context* p) const { heif()->context_free(p); }
-    };
-    template <> struct Release<const heif_image_handle> {
         void operator()(const heif_image_handle* p) const { heif()->image_handle_release(p); }
-    };
-    template <> struct Release<const heif_image> {
         void operator()(const heif_image* p) const { heif()->image_release(p); }
-    };
-    template <> struct Release<heif_decoding_options> {
         void operator()(heif_decoding_options* p) const { heif()->decoding_options_free(p); }
     };
-    template <typename T> using Owned = std::unique_ptr<T, Release<T>>;
-
-    // libheif reads through the device, which starts where the file starts.
-    struct Reader {
-        QIODevice* device;
-        qint64 start;
-    };
-
-    Reader& readerOf(void* data) { return *static_cast<Reader*>(data); }
-
-    int64_t position(void* data) { return readerOf(data).device->pos() - readerOf(data).start; }
-
-    int read(void* into, size_t size, void* data)
-    {
-        return readerOf(data).device->read(static_cast<char*>(into), qint64(size)) == qint64(size) ? 0 : 1;
-    }
-
-    int seek(int64_t position, void* data)
-    {
-        return readerOf(data).device->seek(readerOf(data).start + position) ? 0 : 1;
-    }
-
-    heif_reader_grow_status waitForFileSize(int64_t size, void* data)
-    {
-        const Reader& reader = readerOf(data);
-        return size <= reader.device->size() - reader.start ? heif_reader_grow_status_size_reached
-                                                            : heif_reader_grow_status_size_beyond_eof;
-    }
-
-    const heif_reader kReader { 1, position, read, seek, waitForFileSize };
+    template <typename T> using Owned = std::unique_ptr<T, Release>;
 
     // The file's first thumbnail, if it is at least as large as the frame on both sides whichever way it is turned.
     Owned<const heif_image_handle> coveringThumbnail(const heif_image_handle* primary, QSize cover)
@@ -132,9 +96,14 @@ bool isHeif(const QByteArray& head)
 
 QImage decodeHeif(QIODevice& device, QSize cover)
 {
-    Reader reader { &device, device.pos() };
+    const QByteArray data = device.readAll();
     const Owned<heif_context> context(heif()->context_alloc());
-    if (!context || heif()->context_read_from_reader(context.get(), &kReader, &reader, nullptr).code != heif_error_Ok)
+    if (!context
+        || heif()
+                ->context_read_from_memory_without_copy(
+                    context.get(), data.constData(), std::size_t(data.size()), nullptr)
+                .code
+            != heif_error_Ok)
         return {};
     heif_image_handle* primary = nullptr;
     if (heif()->context_get_primary_image_handle(context.get(), &primary).code != heif_error_Ok)

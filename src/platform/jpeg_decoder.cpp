@@ -26,12 +26,9 @@ namespace {
     struct Decoder {
         jpeg_decompress_struct info {};
         jpeg_error_mgr errors {};
-        jpeg_source_mgr source {};
         jpeg_progress_mgr progress {};
         std::jmp_buf failed {};
-        QIODevice* device = nullptr;
         bool readingHeader = true;
-        std::array<JOCTET, 64 * 1024> buffer {};
     };
 
     Decoder& decoderOf(j_common_ptr info) { return *static_cast<Decoder*>(info->client_data); }
@@ -68,37 +65,6 @@ namespace {
     {
         if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > picture_limits::maxJpegScans)
             fail(info);
-    }
-
-    // The source reads the device a buffer at a time, so a large file is never held in memory whole.
-    void initSource(j_decompress_ptr) { }
-    void termSource(j_decompress_ptr) { }
-
-    boolean fillInputBuffer(j_decompress_ptr info)
-    {
-        Decoder& decoder = decoderOf(reinterpret_cast<j_common_ptr>(info));
-        const qint64 read = decoder.device->read(reinterpret_cast<char*>(decoder.buffer.data()), decoder.buffer.size());
-        if (read <= 0) {
-            // A file cut short: the warning ends the decode (emitMessage).
-            WARNMS(info, JWRN_JPEG_EOF);
-        }
-        info->src->next_input_byte = decoder.buffer.data();
-        info->src->bytes_in_buffer = std::size_t(read);
-        return TRUE;
-    }
-
-    void skipInputData(j_decompress_ptr info, long count)
-    {
-        jpeg_source_mgr& source = *info->src;
-        if (count <= 0)
-            return;
-        if (std::size_t(count) <= source.bytes_in_buffer) {
-            source.next_input_byte += count;
-            source.bytes_in_buffer -= std::size_t(count);
-            return;
-        }
-        decoderOf(reinterpret_cast<j_common_ptr>(info)).device->skip(qint64(count) - qint64(source.bytes_in_buffer));
-        source.bytes_in_buffer = 0;
     }
 
     // A Huffman-coded block of 8 x 8 samples takes at least one bit: a tiny file that declares a huge picture is
@@ -216,8 +182,8 @@ namespace {
 
 QImage decodeJpeg(QIODevice& device, QSize cover)
 {
+    const QByteArray data = device.readAll();
     const auto decoder = std::make_unique<Decoder>();
-    decoder->device = &device;
     jpeg_decompress_struct& info = decoder->info;
     info.err = jpeg_std_error(&decoder->errors);
     decoder->errors.error_exit = fail;
@@ -230,17 +196,14 @@ QImage decodeJpeg(QIODevice& device, QSize cover)
     info.mem->max_memory_to_use = picture_limits::maxJpegMemoryBytes;
     decoder->progress.progress_monitor = checkScans;
     info.progress = &decoder->progress;
-    decoder->source.init_source = initSource;
-    decoder->source.fill_input_buffer = fillInputBuffer;
-    decoder->source.skip_input_data = skipInputData;
-    decoder->source.resync_to_restart = jpeg_resync_to_restart;
-    decoder->source.term_source = termSource;
-    info.src = &decoder->source;
+    // Data cut short ends in a JWRN_JPEG_EOF warning, which ends the decode.
+    jpeg_mem_src(
+        &info, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()));
 
     QImage picture;
     std::vector<JSAMPLE> cmykRow;
     Transformations transformations;
-    const bool decoded = run(*decoder, cover, device.size() - device.pos(), picture, cmykRow, transformations);
+    const bool decoded = run(*decoder, cover, data.size(), picture, cmykRow, transformations);
     jpeg_destroy_decompress(&info);
     return decoded ? transformed(std::move(picture), transformations) : QImage();
 }

@@ -76,7 +76,7 @@ QImage FilePictureLoader::decode(QIODevice& device, QSize frameSize, qreal devic
     else if (isHeif(head))
         picture = decodeHeif(device, target);
     else
-        picture = decodeWithQt(device, target);
+        picture = decodeWithQt(device);
     if (picture.isNull())
         return {};
 

@@ -55,37 +55,31 @@ namespace {
         return true;
     }
 
-    // The smallest image that covers the frame, else the largest.
-    void jumpToBestIcon(QImageReader& reader, QSize cover)
+    // An icon image is at most 256 pixels wide, no more than the frame needs: the largest fits it best.
+    void jumpToLargestIcon(QImageReader& reader)
     {
-        const auto covers
-            = [&](QSize size) { return size.width() >= cover.width() && size.height() >= cover.height(); };
-        const auto area = [](QSize size) { return qint64(size.width()) * size.height(); };
-        int best = -1;
-        QSize bestSize;
+        int largest = 0;
+        qint64 largestArea = 0;
         for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
-            const QSize size = reader.size();
-            const bool better = covers(size) != covers(bestSize)
-                ? covers(size)
-                : (covers(size) ? area(size) < area(bestSize) : area(size) > area(bestSize));
-            if (best < 0 || better) {
-                best = i;
-                bestSize = size;
+            const qint64 area = qint64(reader.size().width()) * reader.size().height();
+            if (area > largestArea) {
+                largest = i;
+                largestArea = area;
             }
         }
-        reader.jumpToImage(std::max(best, 0));
+        reader.jumpToImage(largest);
     }
 
 } // namespace
 
-QImage decodeWithQt(QIODevice& device, QSize cover)
+QImage decodeWithQt(QIODevice& device)
 {
     const QByteArray format = QImageReader::imageFormat(&device);
     if (!isPhotoFormat(format) || !isWhole(device, format))
         return {};
     QImageReader reader(&device, format);
     if (format == "ico")
-        jumpToBestIcon(reader, cover);
+        jumpToLargestIcon(reader);
     // A BMP stored top row first reports its height negative; an unreadable header reports no size at all.
     const QSize declared = reader.size();
     const qint64 pixels = qint64(declared.width()) * std::abs(declared.height());

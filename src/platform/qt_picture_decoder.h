@@ -1,15 +1,14 @@
 #pragma once
 
 #include <QImage>
-#include <QSize>
 
 class QIODevice;
 
 namespace platform {
 
-// Decodes a PNG, BMP, GIF, WebP, ICO or TIFF picture (the first frame or page; of an icon, the image closest to
-// `cover`) from the device's current position through Qt's readers, whole and upright. Null for any other
-// format, for a picture beyond the pixel cap, and for a file the reader fails on or that is cut short.
-[[nodiscard]] QImage decodeWithQt(QIODevice& device, QSize cover);
+// Decodes a PNG, BMP, GIF, WebP, ICO or TIFF picture (the first frame or page; of an icon, the largest image)
+// from the device's current position through Qt's readers, whole and upright. Null for any other format, for a
+// picture beyond the pixel cap, and for a file the reader fails on or that is cut short.
+[[nodiscard]] QImage decodeWithQt(QIODevice& device);
 
 } // namespace platform
