@@ -9,9 +9,12 @@
 include(GNUInstallDirs)
 
 set(SCOREBOARD_APP_ID "io.github.eightball_scoreboard.Scoreboard")
-# AppStream insists on web addresses for screenshots; point this at wherever docs/screenshots/ is
-# published.
-set(SCOREBOARD_SCREENSHOT_URL "https://eightball-scoreboard.github.io/scoreboard/screenshots"
+# The reverse-DNS id names the project's home; AppStream insists on web addresses for screenshots, so
+# they are the repository's own files at the release's tag.
+set(SCOREBOARD_HOMEPAGE "https://github.com/eightball-scoreboard/scoreboard"
+    CACHE STRING "The project's web home, for the metainfo and the Debian package")
+set(SCOREBOARD_SCREENSHOT_URL
+    "https://raw.githubusercontent.com/eightball-scoreboard/scoreboard/v${PROJECT_VERSION}/docs/screenshots"
     CACHE STRING "Web address of the folder holding docs/screenshots/, for the AppStream metainfo")
 
 # Qt's project setup gives executables an $ORIGIN-relative run path for bundled libraries; the
@@ -32,6 +35,20 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/${SCOREBOARD_APP_ID}.metainfo.xml
     ${PROJECT_BINARY_DIR}/packaging/${SCOREBOARD_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/${SCOREBOARD_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# The Debian copyright file (machine-readable format) carries the licence's own words, so the two
+# cannot differ: the copyright line, then the permission text as one indented field.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" copyright_line "${licence}")
+set(SCOREBOARD_COPYRIGHT "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "^.*Copyright[^\n]*\n" "" licence_text "${licence}")
+string(STRIP "${licence_text}" licence_text)
+string(REPLACE "\n\n" "\n.\n" licence_text "${licence_text}")
+string(REPLACE "\n" "\n " licence_text " ${licence_text}")
+set(SCOREBOARD_LICENSE_TEXT "${licence_text}")
+configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in ${PROJECT_BINARY_DIR}/packaging/copyright @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # --- Debian package -----------------------------------------------------------------------------
 

@@ -37,6 +37,7 @@ root=$stage/usr
 expected=(
     bin/scoreboard
     "share/applications/$app_id.desktop"
+    share/doc/scoreboard/copyright
     "share/icons/hicolor/256x256/apps/$app_id.png"
     "share/icons/hicolor/32x32/apps/$app_id.png"
     "share/icons/hicolor/48x48/apps/$app_id.png"
