@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "panel/form1.h"
+#include "platform/command_line.h"
 #include "platform/fonts.h"
 
 #ifdef SCOREBOARD_TIMING_HOOKS
@@ -54,6 +55,8 @@ int main(int argc, char* argv[])
 #ifdef SCOREBOARD_TIMING_HOOKS
     const auto started = bench::TimingTrace::Clock::now();
 #endif
+    if (const auto status = platform::answerCommandLine(argc, argv))
+        return *status;
     g_qtHandler = qInstallMessageHandler(holdBackStartupMessages);
     QApplication app(argc, argv);
     releaseStartupMessages();
