@@ -16,7 +16,7 @@ fail() {
     failures=$((failures + 1))
 }
 
-for tool in desktop-file-validate appstreamcli readelf file nm; do
+for tool in desktop-file-validate appstreamcli readelf file nm man; do
     command -v "$tool" >/dev/null || {
         echo "FAIL: $tool is not installed (scripts/setup installs it)" >&2
         exit 1
@@ -37,7 +37,9 @@ root=$stage/usr
 expected=(
     bin/scoreboard
     "share/applications/$app_id.desktop"
+    share/doc/scoreboard/changelog.gz
     share/doc/scoreboard/copyright
+    share/man/man1/scoreboard.1.gz
     "share/icons/hicolor/256x256/apps/$app_id.png"
     "share/icons/hicolor/32x32/apps/$app_id.png"
     "share/icons/hicolor/48x48/apps/$app_id.png"
@@ -102,6 +104,16 @@ if [[ -f $metainfo ]]; then
     grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo has no release $version"
     shots=$(grep -c '<image>' "$metainfo")
     ((shots >= 1)) || fail "metainfo lists no screenshot"
+fi
+
+# The manual page: man reads it without a warning, and it tells every key of the panel.
+page=$root/share/man/man1/scoreboard.1.gz
+if [[ -f $page ]]; then
+    text=$(MANWIDTH=100 man --warnings -l "$page" 2>"$work/man.log")
+    [[ -s $work/man.log ]] && fail "man -l $page warns: $(cat "$work/man.log")"
+    for key in F2 F3 F4 F5 Esc F11 'a / d' 'j / l'; do
+        grep -qE "^ +$key +[A-Z]" <<<"$text" || fail "the manual page does not tell what $key does"
+    done
 fi
 
 if ((failures > 0)); then
