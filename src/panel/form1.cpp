@@ -32,8 +32,10 @@ Form1::Form1(Services services)
 {
     platform::buildControls(this, form1Controls());
     setFixedSize(size());
-    setWindowIcon(platform::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/48x48/apps/scoreboard.png"),
-        QStringLiteral(":/assets/icons/hicolor/64x64/apps/scoreboard.png") }));
+    setWindowIcon(platform::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/32x32/apps/scoreboard.png"),
+        QStringLiteral(":/assets/icons/hicolor/48x48/apps/scoreboard.png"),
+        QStringLiteral(":/assets/icons/hicolor/64x64/apps/scoreboard.png"),
+        QStringLiteral(":/assets/icons/hicolor/256x256/apps/scoreboard.png") }));
 
     for (int i = 1; i <= 9; ++i)
         m_command[i] = findChild<QPushButton*>(QStringLiteral("Command%1").arg(i));
