@@ -61,10 +61,12 @@ install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright DESTINATION ${CMAKE_INST
 set(SCOREBOARD_MAINTAINER "Eight-ball scoreboard developers <scoreboard@example.org>"
     CACHE STRING "Maintainer of the Debian package, \"Name <address>\"")
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
-find_program(DPKG_PARSECHANGELOG dpkg-parsechangelog REQUIRED)
 find_program(HELP2MAN help2man REQUIRED)
 find_program(GZIP gzip REQUIRED)
-execute_process(COMMAND ${DPKG_PARSECHANGELOG} -l ${PROJECT_BINARY_DIR}/packaging/changelog -S Timestamp
+file(STRINGS ${PROJECT_BINARY_DIR}/packaging/changelog trailers REGEX "^ -- ")
+list(GET trailers 0 latest_trailer)
+string(REGEX REPLACE "^.*>  " "" release_date "${latest_trailer}")
+execute_process(COMMAND date -u -d "${release_date}" +%s
     OUTPUT_VARIABLE release_epoch OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 set(manpage ${PROJECT_BINARY_DIR}/packaging/scoreboard.1)
 add_custom_command(OUTPUT ${manpage}.gz

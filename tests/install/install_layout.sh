@@ -18,7 +18,7 @@ fail() {
 
 for tool in desktop-file-validate appstreamcli readelf file nm man; do
     command -v "$tool" >/dev/null || {
-        echo "FAIL: $tool is not installed (scripts/setup installs it)" >&2
+        echo "FAIL: $tool is not installed (scripts/test installs it)" >&2
         exit 1
     }
 done

@@ -18,7 +18,7 @@ fail() {
 
 for tool in cpack dpkg-deb dpkg-query dpkg-parsechangelog readelf lintian; do
     command -v "$tool" >/dev/null || {
-        echo "FAIL: $tool is not installed (scripts/setup installs it)" >&2
+        echo "FAIL: $tool is not installed (scripts/test installs it)" >&2
         exit 1
     }
 done

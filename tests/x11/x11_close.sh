@@ -26,7 +26,7 @@ minimised() {
 while IFS='|' read -r name keys full minimise how window <&3; do
     if [[ $how == logout ]]; then
         # The session: a session manager of our own, known to the scoreboard alone.
-        coproc SESSION { "${SESSION_MANAGER_TOOL:?names the session_manager helper}"; }
+        coproc SESSION { "${SESSION_MANAGER_TOOL:?names the session_manager helper, built when libsm-dev and libice-dev are installed (scripts/test installs them)}"; }
         read -r -t 5 address <&"${SESSION[0]}" || xs_die "$name: the session manager did not start"
         sb_launch "$scoreboard" "$address"
         said=
