@@ -97,7 +97,11 @@ namespace {
         {
             QCoreApplication::instance()->installNativeEventFilter(this);
         }
-        ~DestroyWatch() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+        ~DestroyWatch() override
+        {
+            if (QCoreApplication* app = QCoreApplication::instance())
+                app->removeNativeEventFilter(this);
+        }
 
         bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
         {
