@@ -7,8 +7,12 @@
 #include <utility>
 
 #include "panel/form1.h"
+#include "platform/command_line.h"
 #include "platform/fonts.h"
-#include "platform/timing_trace.h"
+
+#ifdef SCOREBOARD_TIMING_HOOKS
+#include "timing_trace.h"
+#endif
 
 namespace {
 
@@ -48,7 +52,11 @@ void releaseStartupMessages()
 
 int main(int argc, char* argv[])
 {
-    const auto started = platform::TimingTrace::Clock::now();
+#ifdef SCOREBOARD_TIMING_HOOKS
+    const auto started = bench::TimingTrace::Clock::now();
+#endif
+    if (const auto status = platform::answerCommandLine(argc, argv))
+        return *status;
     g_qtHandler = qInstallMessageHandler(holdBackStartupMessages);
     QApplication app(argc, argv);
     releaseStartupMessages();
@@ -66,6 +74,8 @@ int main(int argc, char* argv[])
     platform::FilePictureLoader pictureLoader;
     panel::Form1 form1({ clock, fileDialog, pictureLoader, [] { QCoreApplication::exit(0); } });
     form1.show();
-    platform::TimingTrace trace(started, &form1, form1.findChild<QWidget*>(QStringLiteral("Label1")));
+#ifdef SCOREBOARD_TIMING_HOOKS
+    bench::TimingTrace trace(started, &form1, form1.findChild<QWidget*>(QStringLiteral("Label1")));
+#endif
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "backdrop/form2.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QScreen>
 #include <QWindow>
@@ -13,9 +14,10 @@ namespace {
     constexpr int kFrontKeeperMs = 100;
 }
 
-Form2::Form2(std::function<void()> showPanel)
+Form2::Form2(std::function<void()> showPanel, std::function<void()> closeProgram)
     : platform::Form(form2Design())
     , m_showPanel(std::move(showPanel))
+    , m_closeProgram(std::move(closeProgram))
     , m_timer1(this, QStringLiteral("Timer1"), kFrontKeeperMs, true)
 {
     platform::buildControls(this, form2Controls());
@@ -25,6 +27,7 @@ Form2::Form2(std::function<void()> showPanel)
     // Make the native window now, while nobody is waiting, so going full screen only maps it.
     setAttribute(Qt::WA_NativeWindow);
     winId();
+    platform::closeWhenDestroyedOutside(this);
 }
 
 void Form2::setMatchTime(const QString& text)
@@ -61,10 +64,19 @@ void Form2::setShownOn(QScreen* screen, bool shown)
 bool Form2::event(QEvent* event)
 {
     const bool handled = platform::Form::event(event);
-    // No control here takes the focus, so activation is the window's own focus.
-    if (event->type() == QEvent::WindowActivate)
+    // No control here takes the focus, so activation is the window's own focus. An activation that arrives after
+    // the backdrop was hidden (the program closing, say) is no focus, and must not bring the panel back.
+    if (event->type() == QEvent::WindowActivate && isVisible())
         Form_GotFocus();
     return handled;
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    // Frameless, but a window manager or a session can still ask it to close; hidden alone, it would leave the
+    // program running behind a panel that may be minimised.
+    event->accept();
+    m_closeProgram();
 }
 
 void Form2::Form_GotFocus() { m_showPanel(); }

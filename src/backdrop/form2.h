@@ -3,7 +3,8 @@
 // The backdrop: a green full-screen window behind the panel with the table outline, the
 // current date and time and the match time. It owns no match state; the panel writes its
 // labels and shows or hides it. It only keeps the panel in front: when it is activated, and
-// once through its one-shot `Timer1` each time it is enabled.
+// once through its one-shot `Timer1` each time it is enabled; and a close request on it ends
+// the program, as one on the panel does.
 
 #include <functional>
 
@@ -19,8 +20,8 @@ namespace backdrop {
 class Form2 final : public platform::Form {
     Q_OBJECT
 public:
-    // `showPanel` brings the panel in front of this window.
-    explicit Form2(std::function<void()> showPanel);
+    // `showPanel` brings the panel in front of this window; `closeProgram` ends the program.
+    Form2(std::function<void()> showPanel, std::function<void()> closeProgram);
 
     void setMatchTime(const QString& text);
     void setWallClock(const platform::DateTimeText& text);
@@ -35,9 +36,11 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     std::function<void()> m_showPanel;
+    std::function<void()> m_closeProgram;
     platform::ProportionalResizer* m_resizer;
     platform::Timer m_timer1;
 };

@@ -1,5 +1,6 @@
 #include "panel/form1.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -31,8 +32,10 @@ Form1::Form1(Services services)
 {
     platform::buildControls(this, form1Controls());
     setFixedSize(size());
-    setWindowIcon(platform::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/48x48/apps/scoreboard.png"),
-        QStringLiteral(":/assets/icons/hicolor/64x64/apps/scoreboard.png") }));
+    setWindowIcon(platform::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/32x32/apps/scoreboard.png"),
+        QStringLiteral(":/assets/icons/hicolor/48x48/apps/scoreboard.png"),
+        QStringLiteral(":/assets/icons/hicolor/64x64/apps/scoreboard.png"),
+        QStringLiteral(":/assets/icons/hicolor/256x256/apps/scoreboard.png") }));
 
     for (int i = 1; i <= 9; ++i)
         m_command[i] = findChild<QPushButton*>(QStringLiteral("Command%1").arg(i));
@@ -61,6 +64,7 @@ Form1::Form1(Services services)
     // Key preview: the panel's window sees every key before the focused control does.
     winId();
     windowHandle()->installEventFilter(this);
+    platform::closeWhenDestroyedOutside(this);
     centreOnScreen();
 }
 
@@ -69,7 +73,7 @@ Form1::~Form1() = default;
 backdrop::Form2& Form1::backdrop()
 {
     if (!m_backdrop)
-        m_backdrop = std::make_unique<backdrop::Form2>([this] { showInFront(); });
+        m_backdrop = std::make_unique<backdrop::Form2>([this] { showInFront(); }, [this] { Command5_Click(); });
     return *m_backdrop;
 }
 
@@ -274,6 +278,14 @@ void Form1::changeEvent(QEvent* event)
     platform::Form::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // A close from outside (the window manager, the end of the session) is the close command. Left to Qt, the panel
+    // would only hide, and with full screen on the backdrop would bring it back with the program still running.
+    event->accept();
+    Command5_Click();
 }
 
 void Form1::resizeEvent(QResizeEvent* event)

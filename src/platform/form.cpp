@@ -1,5 +1,6 @@
 #include "platform/form.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
@@ -86,7 +87,44 @@ namespace {
             new ExposeWatch(target, context, std::move(action));
     }
 
+    // Closes `window` when its X11 window is destroyed from outside (xdotool windowclose does that rather than ask):
+    // Qt takes no notice, and the program would run on without that window.
+    class DestroyWatch final : public QObject, public QAbstractNativeEventFilter {
+    public:
+        explicit DestroyWatch(QWidget* window)
+            : QObject(window)
+            , m_window(window)
+        {
+            QCoreApplication::instance()->installNativeEventFilter(this);
+        }
+        ~DestroyWatch() override
+        {
+            if (QCoreApplication* app = QCoreApplication::instance())
+                app->removeNativeEventFilter(this);
+        }
+
+        bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+        {
+            if (type != "xcb_generic_event_t")
+                return false;
+            const auto* event = static_cast<const xcb_generic_event_t*>(message);
+            if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY
+                && reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == m_window->internalWinId())
+                QMetaObject::invokeMethod(m_window, &QWidget::close, Qt::QueuedConnection);
+            return false;
+        }
+
+    private:
+        QWidget* m_window;
+    };
+
 } // namespace
+
+void closeWhenDestroyedOutside(QWidget* window)
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        new DestroyWatch(window);
+}
 
 bool isWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 

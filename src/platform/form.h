@@ -44,6 +44,10 @@ public:
 // the relation to X11 only when a window is mapped, so a mapped window is told directly.
 void setKeptAbove(QWidget* window, QWidget* owner);
 
+// Under X11, closes `window` (a close event, as a window manager's close request gives) when its native window is
+// destroyed by another client.
+void closeWhenDestroyedOutside(QWidget* window);
+
 // A window icon from PNG files, one size each.
 [[nodiscard]] QIcon iconFromPngFiles(const QStringList& paths);
 

@@ -37,7 +37,7 @@ private Q_SLOTS:
         QFETCH(QLine, topEdge);
         QFETCH(QLine, rightEdge);
 
-        backdrop::Form2 form([] {});
+        backdrop::Form2 form([] {}, [] {});
         form.resize(window);
         form.show(); // a hidden window gets its resize only when shown
         QVERIFY(qAbs(form.resizeFactors().width() - factorX) < 1e-3);
@@ -54,7 +54,7 @@ private Q_SLOTS:
     void frontKeeperOncePerEnabling()
     {
         int shown = 0;
-        backdrop::Form2 form([&] { ++shown; });
+        backdrop::Form2 form([&] { ++shown; }, [] {});
         QVERIFY(form.frontKeeper().isEnabled());
         QCOMPARE(form.frontKeeper().interval(), 100);
         form.Timer1_Timer();
@@ -67,11 +67,15 @@ private Q_SLOTS:
         QCOMPARE(shown, 2);
     }
 
+    // Activation brings the panel in front; a late one, after the backdrop was hidden, does not.
     void activationShowsPanel()
     {
         int shown = 0;
-        backdrop::Form2 form([&] { ++shown; });
+        backdrop::Form2 form([&] { ++shown; }, [] {});
         QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&form, &activate);
+        QCOMPARE(shown, 0);
+        form.show();
         QCoreApplication::sendEvent(&form, &activate);
         QCOMPARE(shown, 1);
     }
@@ -79,7 +83,7 @@ private Q_SLOTS:
     // The wall clock stands on two lines, the match time on one; both stay inside their labels.
     void timeTextsFit()
     {
-        backdrop::Form2 form([] {});
+        backdrop::Form2 form([] {}, [] {});
         form.resize(1920, 1080);
         form.show();
         form.setWallClock({ QStringLiteral("12/31/26"), QStringLiteral("11:59:59 PM") });

@@ -16,9 +16,9 @@ fail() {
     failures=$((failures + 1))
 }
 
-for tool in desktop-file-validate appstreamcli readelf file; do
+for tool in desktop-file-validate appstreamcli readelf file nm man; do
     command -v "$tool" >/dev/null || {
-        echo "FAIL: $tool is not installed (scripts/setup installs it)" >&2
+        echo "FAIL: $tool is not installed (scripts/test installs it)" >&2
         exit 1
     }
 done
@@ -37,6 +37,9 @@ root=$stage/usr
 expected=(
     bin/scoreboard
     "share/applications/$app_id.desktop"
+    share/doc/scoreboard/changelog.gz
+    share/doc/scoreboard/copyright
+    share/man/man1/scoreboard.1.gz
     "share/icons/hicolor/256x256/apps/$app_id.png"
     "share/icons/hicolor/32x32/apps/$app_id.png"
     "share/icons/hicolor/48x48/apps/$app_id.png"
@@ -54,6 +57,12 @@ fi
 [[ -x $root/bin/scoreboard ]] || fail "bin/scoreboard is not executable"
 if readelf -d "$root/bin/scoreboard" | grep -E 'RPATH|RUNPATH'; then
     fail "the installed executable carries a run path"
+fi
+
+# The program reads no environment of its own (Qt's variables are Qt's business, inside Qt's libraries): the
+# executable imports nothing that reads one. The benchmarks' build of it does, for its timing hooks.
+if env_reads=$(nm -D --undefined-only --demangle "$root/bin/scoreboard" | grep -E 'getenv|qEnvironmentVariable'); then
+    fail "the installed executable imports what reads the environment: $(awk '{ print $2 }' <<<"$env_reads" | tr '\n' ' ')"
 fi
 
 # Icons: each is a PNG of the size its folder names.
@@ -95,6 +104,16 @@ if [[ -f $metainfo ]]; then
     grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo has no release $version"
     shots=$(grep -c '<image>' "$metainfo")
     ((shots >= 1)) || fail "metainfo lists no screenshot"
+fi
+
+# The manual page: man reads it without a warning, and it tells every key of the panel.
+page=$root/share/man/man1/scoreboard.1.gz
+if [[ -f $page ]]; then
+    text=$(MANWIDTH=100 man --warnings -l "$page" 2>"$work/man.log")
+    [[ -s $work/man.log ]] && fail "man -l $page warns: $(cat "$work/man.log")"
+    for key in F2 F3 F4 F5 Esc F11 'a / d' 'j / l'; do
+        grep -qE "^ +$key +[A-Z]" <<<"$text" || fail "the manual page does not tell what $key does"
+    done
 fi
 
 if ((failures > 0)); then

@@ -34,7 +34,7 @@ if ((EUID != 0)); then
     skip_test "package_clean_root needs root for debootstrap and chroot; run it as root to check the package"
 fi
 for tool in debootstrap chroot cpack dpkg-deb; do
-    command -v "$tool" >/dev/null || xs_die "$tool is not installed (scripts/setup installs it)"
+    command -v "$tool" >/dev/null || xs_die "$tool is not installed (scripts/test installs it)"
 done
 # shellcheck source=/dev/null
 suite=$(. /etc/os-release && printf '%s' "${VERSION_CODENAME:-}")

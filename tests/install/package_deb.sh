@@ -16,9 +16,9 @@ fail() {
     failures=$((failures + 1))
 }
 
-for tool in cpack dpkg-deb dpkg-query readelf; do
+for tool in cpack dpkg-deb dpkg-query dpkg-parsechangelog readelf lintian; do
     command -v "$tool" >/dev/null || {
-        echo "FAIL: $tool is not installed (scripts/setup installs it)" >&2
+        echo "FAIL: $tool is not installed (scripts/test installs it)" >&2
         exit 1
     }
 done
@@ -101,6 +101,22 @@ fi
 # Installed by dpkg as root, so no file in it may belong to the builder.
 if dpkg-deb -c "$deb" | awk '$2 != "root/root"' | grep .; then
     fail "files in the package are not owned by root"
+fi
+
+# The changelog's latest entry is this version.
+changelog=$work/contents/usr/share/doc/scoreboard/changelog.gz
+if [[ -f $changelog ]]; then
+    gzip -dc "$changelog" >"$work/changelog"
+    logged=$(dpkg-parsechangelog -l "$work/changelog" -S Version)
+    [[ $logged == "$version" ]] || fail "the changelog's latest entry is $logged, the package $version"
+fi
+
+# Debian's own checker: no error and no warning. What it still says for information is shown.
+lintian -I "$deb" >"$work/lintian.log" 2>&1
+lintian_rc=$?
+cat "$work/lintian.log"
+if ((lintian_rc != 0)) || grep -q '^[EW]: ' "$work/lintian.log"; then
+    fail "lintian found errors or warnings (exit code $lintian_rc)"
 fi
 
 if ((failures > 0)); then

@@ -107,12 +107,35 @@ private Q_SLOTS:
             QVERIFY(!p.control(button)->isHidden());
     }
 
-    void closeKeyQuits()
+    // F4, and a close request from outside on either window, end the program at once, full screen or not.
+    void closing_data()
     {
+        QTest::addColumn<bool>("fullScreen");
+        QTest::addColumn<QString>("closed");
+
+        QTest::newRow("F4") << false << "F4";
+        QTest::newRow("F4, full screen") << true << "F4";
+        QTest::newRow("panel closed") << false << "panel";
+        QTest::newRow("panel closed, full screen") << true << "panel";
+        QTest::newRow("backdrop closed, full screen") << true << "backdrop";
+    }
+
+    void closing()
+    {
+        QFETCH(bool, fullScreen);
+        QFETCH(QString, closed);
         Shown s;
-        QTest::keyClick(s.p.form->windowHandle(), Qt::Key_F4);
+        if (fullScreen)
+            s.p.form->Command6_Click();
+        if (closed == QLatin1String("F4"))
+            QTest::keyClick(s.p.form->windowHandle(), Qt::Key_F4);
+        else if (closed == QLatin1String("panel"))
+            s.p.form->close();
+        else
+            s.p.form->backdrop().close();
         QCOMPARE(s.p.quits, 1);
         QVERIFY(s.p.form->isHidden());
+        QVERIFY(!s.p.form->hasBackdrop() || s.p.form->backdrop().isHidden());
     }
 
     // f: full screen key, m: minimise key, r: the panel comes back from minimised,

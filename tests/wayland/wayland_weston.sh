@@ -30,7 +30,7 @@ part=${2:?usage: wayland_weston.sh SCOREBOARD headless|input|fullscreen}
 xs_require weston weston-screenshooter convert
 qt_plugins=$(dirname "$(dirname "$(find /usr/lib -path '*/qt6/plugins/platforms/libqxcb.so' -print -quit 2>/dev/null)")")
 [[ -f $qt_plugins/platforms/libqwayland-generic.so ]] ||
-    xs_die "Qt's Wayland platform plugin is not installed (package qt6-wayland; scripts/setup installs it)"
+    xs_die "Qt's Wayland platform plugin is not installed (package qt6-wayland; scripts/test installs it)"
 
 out_w=1280
 out_h=800

@@ -60,12 +60,19 @@ sb_full_screen_up() {
 # sb_start SCOREBOARD: a fresh X session with the scoreboard running, its panel painted and
 # its backdrop created (hidden). Sets SB_PID, SB_PANEL, SB_BACKDROP, SB_PANEL_X, SB_PANEL_Y.
 sb_start() {
-    local scoreboard=$1
     xs_start
     # The pointer starts in the middle of the screen, over the panel; keep hover effects out
     # of the pixels the checks read.
     xdotool mousemove --sync 1 1
-    xs_launch scoreboard "$scoreboard"
+    sb_launch "$1"
+}
+
+# sb_launch SCOREBOARD [VAR=VALUE...]: as sb_start, in the X session already running, with the
+# pointer out of the way; the variables are set for the scoreboard alone.
+sb_launch() {
+    local scoreboard=$1
+    shift
+    xs_launch scoreboard env "$@" "$scoreboard"
     SB_PID=$XS_PID
     xs_wait_until 5000 _sb_panel_mapped || xs_die "no mapped window titled $SB_PANEL_TITLE within 5 s"
     SB_PANEL=$XS_WINDOW

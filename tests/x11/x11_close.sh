@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# F4 ends the program at once with exit code 0, in full-screen mode with a match running,
-# and both its windows go. Nothing else is tried: if F4 does not end it, the check fails.
+# Every way of closing ends the program at once with exit code 0: F4; the window manager's close request
+# (wmctrl -c, as Alt+F4 or a taskbar's close sends it) on the panel in each state and on the backdrop; either
+# window destroyed outright (xdotool windowclose); and the end of the desktop session.
 #
-# usage: x11_close.sh SCOREBOARD (SCREENPIXEL and XS_ARTIFACTS in the environment)
+# usage: x11_close.sh SCOREBOARD (SCREENPIXEL, SESSION_MANAGER_TOOL and XS_ARTIFACTS in the environment)
 # shellcheck disable=SC2317 # predicates are called through xs_wait_until
 set -uo pipefail
 
@@ -12,46 +13,72 @@ source "$here/xsession.sh"
 # shellcheck source-path=SCRIPTDIR source=panel_session.sh
 source "$here/panel_session.sh"
 
-sb_start "${1:?usage: x11_close.sh SCOREBOARD}"
+scoreboard=${1:?usage: x11_close.sh SCOREBOARD}
+xs_start
+xdotool mousemove --sync 1 1
 
-# Both windows up, and a match under way, which F4 does not ask about.
-# Command8, the match button, sits at panel-relative 286..372 x 456..481.
-command8_face() {
-    sb_face 290 462 368 476
+minimised() {
+    xs_is_iconic "$SB_PANEL" && xs_is_unmapped "$SB_BACKDROP"
 }
-command8_changed() {
-    [[ $(command8_face) != "$1" ]]
-}
-xs_activate "$SB_PANEL" || xs_die "the panel did not become active"
-ready_face=$(command8_face)
-# F5 first: F11 hands the focus to the backdrop for a moment, and a key typed then would go there.
-xs_key "$SB_PANEL" F5 F11
-xs_wait_until 3000 sb_full_screen_up || xs_die "full screen not up 3 s after F11 (stacking: ${XS_STACKING:-?})"
-xs_log "full screen up ${XS_WAITED_MS} ms after F11"
-xs_wait_until 2000 command8_changed "$ready_face" || xs_die "Command8 looks the same after F5: no match started"
-xs_log "Command8 changed its face after F5: a match is running"
-sb_still_running "F4 was pressed"
 
-xs_key "$SB_PANEL" F4
-if xs_wait_until 2000 xs_exited "$SB_PID"; then
-    xs_log "F4 ended the program in ${XS_WAITED_MS} ms"
-    xs_collect "$SB_PID"
-    xs_log "exit code $XS_RC"
-    ((XS_RC == 0)) || xs_check_failed "scoreboard exited with code $XS_RC after F4, expected 0"
-else
-    xs_check_failed "scoreboard still running 2 s after F4"
-fi
-
-both_gone() {
-    xs_window_gone "$SB_PANEL" && xs_window_gone "$SB_BACKDROP"
-}
-if xs_wait_until 1000 both_gone; then
-    xs_log "panel $(xs_hex "$SB_PANEL") and backdrop $(xs_hex "$SB_BACKDROP") are gone"
-else
-    xs_window_gone "$SB_PANEL" || xs_check_failed "panel window $(xs_hex "$SB_PANEL") still exists after F4"
-    xs_window_gone "$SB_BACKDROP" || xs_check_failed "backdrop window $(xs_hex "$SB_BACKDROP") still exists after F4"
-fi
-left=$(xs_windows_named "$SB_PANEL_TITLE"; xs_windows_named "$SB_BACKDROP_TITLE")
-[[ -z $left ]] || xs_check_failed "windows still titled $SB_PANEL_TITLE or $SB_BACKDROP_TITLE: $left"
+# Each row: what it is | keys first | full screen | F3 after that | how it is closed | which window.
+# F11 comes after the other keys: it hands the focus to the backdrop for a moment.
+while IFS='|' read -r name keys full minimise how window <&3; do
+    if [[ $how == logout ]]; then
+        # The session: a session manager of our own, known to the scoreboard alone.
+        coproc SESSION { "${SESSION_MANAGER_TOOL:?names the session_manager helper, built when libsm-dev and libice-dev are installed (scripts/test installs them)}"; }
+        read -r -t 5 address <&"${SESSION[0]}" || xs_die "$name: the session manager did not start"
+        sb_launch "$scoreboard" "$address"
+        said=
+        read -r -t 5 said <&"${SESSION[0]}"
+        [[ $said == registered ]] || xs_die "$name: the scoreboard did not join the session (${said:-nothing said})"
+    else
+        sb_launch "$scoreboard"
+    fi
+    # shellcheck disable=SC2086 # KEYS is a key list
+    [[ -z $keys ]] || xs_key "$SB_PANEL" $keys
+    if [[ $full == yes ]]; then
+        xs_key "$SB_PANEL" F11
+        xs_wait_until 3000 sb_full_screen_up || xs_die "$name: full screen not up 3 s after F11"
+    fi
+    if [[ $minimise == yes ]]; then
+        xs_key "$SB_PANEL" F3
+        xs_wait_until 3000 minimised || xs_die "$name: not minimised 3 s after F3"
+    fi
+    target=$SB_PANEL
+    [[ $window == backdrop ]] && target=$SB_BACKDROP
+    case $how in
+    F4) xs_key "$SB_PANEL" F4 ;;
+    wm) wmctrl -i -c "$(xs_hex "$target")" || xs_check_failed "$name: wmctrl could not ask to close" ;;
+    destroy) xdotool windowclose "$target" || xs_check_failed "$name: xdotool could not destroy the window" ;;
+    logout)
+        # As a desktop logs out: save yourself for a shutdown, then die once saved.
+        echo logout >&"${SESSION[1]}"
+        said=
+        while read -r -t 3 line <&"${SESSION[0]}"; do said+="$line "; done
+        xs_log "$name: the session manager saw: $said"
+        [[ $said == *saved* ]] || xs_check_failed "$name: the scoreboard did not answer the session's save request"
+        ;;
+    esac
+    if xs_wait_until 2000 xs_exited "$SB_PID"; then
+        xs_collect "$SB_PID"
+        xs_log "$name: ended ${XS_WAITED_MS} ms after the close, exit code $XS_RC"
+        ((XS_RC == 0)) || xs_check_failed "$name: exit code $XS_RC, expected 0"
+    else
+        xs_check_failed "$name: still running 2 s after the close"
+        xs_screenshot "still-running-${name//[^a-z0-9]/-}"
+        kill "$SB_PID"
+    fi
+done 3<<'ROWS'
+F4, match running, full screen|F5|yes|no|F4|panel
+panel closed, ready|||no|wm|panel
+panel closed, match running, full screen|F5|yes|no|wm|panel
+panel closed, match ended, buttons hidden, full screen|F5 Escape F2|yes|no|wm|panel
+panel closed while minimised from full screen|F5|yes|yes|wm|panel
+backdrop closed, full screen|F5|yes|no|wm|backdrop
+panel destroyed, full screen|F5|yes|no|destroy|panel
+backdrop destroyed, full screen||yes|no|destroy|backdrop
+session logout, match running, full screen|F5|yes|no|logout|panel
+ROWS
 
 xs_finish x11_close

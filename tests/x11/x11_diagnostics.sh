@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Start-up diagnostics as the operator meets them: with no display to open, the program says so
-# in one plain line on stderr and ends with a failure code (not a crash); with no Chinese face
-# installed it says which package to install, in one line, and still runs.
+# Start-up diagnostics as the operator meets them: the command line's answers and refusals; with no
+# display to open, the program says so in one plain line on stderr and ends with a failure code (not a
+# crash); with no Chinese face installed it says which package to install, in one line, and still runs.
 #
 # usage: x11_diagnostics.sh SCOREBOARD (XS_ARTIFACTS in the environment)
 # shellcheck disable=SC2317 # the predicates below are called through xs_wait_until
@@ -23,6 +23,28 @@ expect_one_line() {
     ((lines == 1)) || xs_check_failed "$what: $lines lines on stderr, expected one: $(tr '\n' '|' <"$log")"
     grep -q "^scoreboard: .*$pattern" "$log" || xs_check_failed "$what: no line 'scoreboard: ...$pattern...' on stderr"
 }
+
+# The command line, with no display at all: --help and --version are answered, anything else is refused with
+# one line and a hint, and none of them reaches for a window system.
+while IFS='|' read -r args want_rc stream lines pattern; do
+    out=$XS_ARTIFACTS/cli.out
+    # shellcheck disable=SC2086 # ARGS is a word list
+    env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$scoreboard" $args >"$out.1" 2>"$out.2"
+    rc=$?
+    xs_log "scoreboard $args: exit code $rc, $(head -n1 "$out.$stream")"
+    ((rc == want_rc)) || xs_check_failed "scoreboard $args: exit code $rc, expected $want_rc: $(cat "$out.2")"
+    other=$((3 - stream))
+    [[ -s $out.$other ]] && xs_check_failed "scoreboard $args: unexpected output on fd $other: $(cat "$out.$other")"
+    [[ -z $lines || $(grep -c '' "$out.$stream") == "$lines" ]] || xs_check_failed "scoreboard $args: not $lines line(s) on fd $stream"
+    grep -qE "$pattern" "$out.$stream" || xs_check_failed "scoreboard $args: no line matching '$pattern' on fd $stream"
+done <<'ROWS'
+--help|0|1||^  -v, --version
+-h|0|1||^Usage: .*scoreboard \[options\]$
+--version|0|1|1|^scoreboard [0-9]+\.[0-9]+$
+--bogus|2|2|2|^scoreboard: Unknown option 'bogus'\.$
+-platform xcb|2|2|2|^Try 'scoreboard --help'
+photo.jpg|2|2|2|^scoreboard: Unexpected argument 'photo\.jpg'
+ROWS
 
 # No server: a display number nobody serves, and neither Wayland nor a forced platform.
 display=987

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up on a real X server: the panel appears centred at its design size in
-# its colours, the backdrop exists but stays hidden, and closing the panel ends
-# the program cleanly.
+# its colours with its window icon, the backdrop exists but stays hidden, and
+# closing the panel ends the program cleanly.
 #
 # usage: x11_startup.sh SCOREBOARD (SCREENPIXEL and XS_ARTIFACTS in the environment)
 # shellcheck disable=SC2317 # the predicates below are called through xs_wait_until
@@ -71,6 +71,14 @@ xs_log "score square samples (expect FFFF80):"
 xs_expect_colour FFFF80 $(at 60 236) $(at 212 236) $(at 60 388) $(at 212 388) \
     $(at 436 236) $(at 588 236) $(at 436 388) $(at 588 388)
 xs_screenshot startup
+
+# The window icon: one icon with the 32, 48, 64 and 256 pixel images (xprop cuts long properties short
+# unless told otherwise).
+icons=$(xprop -len 1000000 -id "$panel" -notype -f _NET_WM_ICON 32c _NET_WM_ICON |
+    awk -f "$(dirname "${BASH_SOURCE[0]}")/wm_icon.awk" | cut -d' ' -f1 | sort -n | tr '\n' ' ')
+xs_log "window icon images: $icons"
+[[ $icons == "32x32 48x48 64x64 256x256 " ]] ||
+    xs_check_failed "the panel's window icon holds ${icons:-nothing}, expected 32x32 48x48 64x64 256x256"
 
 # The backdrop is created about a second after start and must not show itself.
 backdrop_created() {

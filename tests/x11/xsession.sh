@@ -65,7 +65,7 @@ xs_wait_until() {
 xs_require() {
     local tool
     for tool in "$@"; do
-        command -v "$tool" >/dev/null || xs_die "$tool is not installed (scripts/setup installs it)"
+        command -v "$tool" >/dev/null || xs_die "$tool is not installed (scripts/test installs it)"
     done
 }
 

@@ -1,4 +1,4 @@
-#include "platform/timing_trace.h"
+#include "timing_trace.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace platform {
+namespace bench {
 
 namespace {
     bool envFlag(const char* name)
@@ -62,4 +62,4 @@ bool TimingTrace::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-} // namespace platform
+} // namespace bench

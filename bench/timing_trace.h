@@ -1,12 +1,13 @@
 #pragma once
 
-// Timing hooks for bench/run, off unless the environment asks for them:
+// Timing hooks for bench/run, built only into bench_scoreboard (src/main.cpp with SCOREBOARD_TIMING_HOOKS), so the
+// installed program reads no environment. Off unless the environment asks for them:
 //   SCOREBOARD_STARTUP_TRACE=1  "first-paint-ms N cpu-ms C" on stderr once the panel's first frame is painted and
 //                               handed to the window system: N counted from `started` (the first statement of
 //                               main), C the process's CPU time since exec
 //   SCOREBOARD_KEY_TRACE=1      "key-ms N" on stderr for each key press that repaints `label`, from the press
 //                               reaching the window to the end of that repaint
-// Switched off, it installs nothing, so the program pays nothing for it.
+// Switched off, it installs nothing, so the benchmark's program pays nothing more than the installed one.
 
 #include <QObject>
 
@@ -15,7 +16,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace bench {
 
 class TimingTrace final : public QObject {
 public:
@@ -34,4 +35,4 @@ private:
     std::optional<Clock::time_point> m_keyArrived;
 };
 
-} // namespace platform
+} // namespace bench
