@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "panel/form1.h"
+#include "panel/control_panel.h"
 #include "platform/command_line.h"
 #include "platform/fonts.h"
 
@@ -72,10 +72,10 @@ int main(int argc, char* argv[])
     platform::SystemClock clock;
     platform::QtFileDialog fileDialog;
     platform::FilePictureLoader pictureLoader;
-    panel::Form1 form1({ clock, fileDialog, pictureLoader, [] { QCoreApplication::exit(0); } });
-    form1.show();
+    panel::ControlPanel controlPanel({ clock, fileDialog, pictureLoader, [] { QCoreApplication::exit(0); } });
+    controlPanel.show();
 #ifdef SCOREBOARD_TIMING_HOOKS
-    bench::TimingTrace trace(started, &form1, form1.findChild<QWidget*>(QStringLiteral("Label1")));
+    bench::TimingTrace trace(started, &controlPanel, controlPanel.findChild<QWidget*>(QStringLiteral("Label1")));
 #endif
     return app.exec();
 }

@@ -1,7 +1,5 @@
 #include "match/match.h"
 
-#include <limits>
-
 namespace match {
 
 std::string_view stateCaption(MatchState state)
@@ -39,7 +37,7 @@ void Match::advance()
 void Match::addPoint(Player player)
 {
     std::int64_t& score = player == Player::One ? m_score1 : m_score2;
-    if (isRunning() && score < std::numeric_limits<std::int64_t>::max())
+    if (isRunning())
         ++score;
 }
 
@@ -56,8 +54,9 @@ void Match::tick()
         m_clock.tick();
 }
 
-std::int64_t Match::score(Player player) const { return player == Player::One ? m_score1 : m_score2; }
-
-std::string Match::scoreText(Player player) const { return std::to_string(score(player)); }
+std::string Match::scoreText(Player player) const
+{
+    return std::to_string(player == Player::One ? m_score1 : m_score2);
+}
 
 } // namespace match

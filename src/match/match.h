@@ -33,7 +33,6 @@ public:
 
     [[nodiscard]] MatchState state() const { return m_state; }
     [[nodiscard]] bool isRunning() const { return m_state == MatchState::Running; }
-    [[nodiscard]] std::int64_t score(Player player) const;
     [[nodiscard]] std::string scoreText(Player player) const;
     [[nodiscard]] const MatchClock& clock() const { return m_clock; }
 

@@ -22,6 +22,7 @@ std::string MatchClock::text() const
     return numberText(m_clockHours) + "小时" + numberText(m_clockMinutes) + "分" + numberText(m_clockSeconds) + "秒";
 }
 
-std::string numberText(std::int64_t value) { return value >= 0 ? " " + std::to_string(value) : std::to_string(value); }
+// The counters never go negative, so the sign's place is always a blank.
+std::string numberText(std::int64_t value) { return ' ' + std::to_string(value); }
 
 } // namespace match

@@ -13,11 +13,6 @@ public:
     void tick();
     void reset();
 
-    [[nodiscard]] std::int64_t elapsedSeconds() const { return m_elapsedSeconds; }
-    [[nodiscard]] std::int64_t seconds() const { return m_clockSeconds; }
-    [[nodiscard]] std::int64_t minutes() const { return m_clockMinutes; }
-    [[nodiscard]] std::int64_t hours() const { return m_clockHours; }
-
     // " 1小时 2分 5秒": each number behind a blank, no leading zeros, no fixed width.
     [[nodiscard]] std::string text() const;
 
@@ -28,7 +23,7 @@ private:
     std::int64_t m_clockHours = 0;
 };
 
-// Decimal text with a blank in the place of the sign for zero and positive values.
+// Decimal text with a blank in the place of the sign.
 [[nodiscard]] std::string numberText(std::int64_t value);
 
 } // namespace match

@@ -1,7 +1,5 @@
 #include "match/tick_schedule.h"
 
-#include <algorithm>
-
 namespace match {
 
 namespace {
@@ -14,18 +12,18 @@ void TickSchedule::start(std::int64_t nowMs)
     m_delivered = 0;
 }
 
+// The clock is monotonic, so the seconds due never go back.
 std::int64_t TickSchedule::takeDue(std::int64_t nowMs)
 {
-    const std::int64_t due = std::max<std::int64_t>(0, (nowMs - m_startMs) / kTickMs);
-    const std::int64_t fresh = std::max<std::int64_t>(0, due - m_delivered);
-    m_delivered += fresh;
+    const std::int64_t due = (nowMs - m_startMs) / kTickMs;
+    const std::int64_t fresh = due - m_delivered;
+    m_delivered = due;
     return fresh;
 }
 
 std::int64_t TickSchedule::msUntilNext(std::int64_t nowMs) const
 {
-    const std::int64_t next = m_startMs + (m_delivered + 1) * kTickMs;
-    return std::max<std::int64_t>(1, next - nowMs);
+    return m_startMs + (m_delivered + 1) * kTickMs - nowMs;
 }
 
 } // namespace match

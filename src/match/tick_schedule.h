@@ -14,7 +14,7 @@ public:
     // The ticks that have fallen due since the last call, and marks them delivered.
     [[nodiscard]] std::int64_t takeDue(std::int64_t nowMs);
 
-    // How long until the next whole second of the running match, at least 1 ms.
+    // How long from `nowMs`, the time of the last takeDue(), until the next whole second of the match.
     [[nodiscard]] std::int64_t msUntilNext(std::int64_t nowMs) const;
 
 private:

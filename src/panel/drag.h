@@ -20,9 +20,6 @@ public:
     [[nodiscard]] std::optional<QPoint> mouseMove(QPointF pointer, QPoint windowTopLeft) const;
     void mouseUp() { m_dragging = false; }
 
-    [[nodiscard]] bool isDragging() const { return m_dragging; }
-    [[nodiscard]] QPoint grabbedAt() const { return m_grab; }
-
 private:
     bool m_dragging = false;
     QPoint m_grab;

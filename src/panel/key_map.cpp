@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "panel/control_panel.h"
+
 namespace panel {
 
 using match::MatchState;
@@ -14,21 +16,21 @@ namespace {
         int key; // a Qt key code, or 0 for a character binding
         char16_t character;
         When when;
-        Command command;
+        PanelAction action;
     };
 
-    constexpr std::array kBindings {
-        KeyBinding { Qt::Key_F2, 0, When::Always, Command::HideButtons },
-        KeyBinding { Qt::Key_F3, 0, When::Always, Command::Minimise },
-        KeyBinding { Qt::Key_F4, 0, When::Always, Command::Close },
+    const std::array kBindings {
+        KeyBinding { Qt::Key_F2, 0, When::Always, &ControlPanel::toggleWindowButtons },
+        KeyBinding { Qt::Key_F3, 0, When::Always, &ControlPanel::minimise },
+        KeyBinding { Qt::Key_F4, 0, When::Always, &ControlPanel::closeProgram },
         // F5 starts a ready match or resets an ended one; Esc ends a running one.
-        KeyBinding { Qt::Key_F5, 0, When::NotRunning, Command::MatchButton },
-        KeyBinding { Qt::Key_Escape, 0, When::Running, Command::MatchButton },
-        KeyBinding { Qt::Key_F11, 0, When::Always, Command::FullScreen },
-        KeyBinding { 0, u'a', When::Running, Command::Player1Up },
-        KeyBinding { 0, u'd', When::Running, Command::Player1Down },
-        KeyBinding { 0, u'j', When::Running, Command::Player2Up },
-        KeyBinding { 0, u'l', When::Running, Command::Player2Down },
+        KeyBinding { Qt::Key_F5, 0, When::NotRunning, &ControlPanel::startOrEndMatch },
+        KeyBinding { Qt::Key_Escape, 0, When::Running, &ControlPanel::startOrEndMatch },
+        KeyBinding { Qt::Key_F11, 0, When::Always, &ControlPanel::toggleFullScreen },
+        KeyBinding { 0, u'a', When::Running, &ControlPanel::addPointForPlayer1 },
+        KeyBinding { 0, u'd', When::Running, &ControlPanel::takePointFromPlayer1 },
+        KeyBinding { 0, u'j', When::Running, &ControlPanel::addPointForPlayer2 },
+        KeyBinding { 0, u'l', When::Running, &ControlPanel::takePointFromPlayer2 },
     };
 
     bool applies(When when, MatchState state)
@@ -46,13 +48,13 @@ namespace {
 
 } // namespace
 
-std::optional<Command> commandForKey(int qtKey, QStringView text, MatchState state)
+std::optional<PanelAction> actionForKey(int qtKey, QStringView text, MatchState state)
 {
     for (const KeyBinding& binding : kBindings) {
         const bool matches
             = binding.key != 0 ? binding.key == qtKey : text.size() == 1 && text.front().unicode() == binding.character;
         if (matches)
-            return applies(binding.when, state) ? std::optional(binding.command) : std::nullopt;
+            return applies(binding.when, state) ? std::optional(binding.action) : std::nullopt;
     }
     return std::nullopt;
 }

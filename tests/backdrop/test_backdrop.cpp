@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "backdrop/form2.h"
+#include "backdrop/backdrop.h"
 #include "platform/controls.h"
 #include "platform/fonts.h"
 
@@ -37,7 +37,7 @@ private Q_SLOTS:
         QFETCH(QLine, topEdge);
         QFETCH(QLine, rightEdge);
 
-        backdrop::Form2 form([] {}, [] {});
+        backdrop::Backdrop form([] {}, [] {});
         form.resize(window);
         form.show(); // a hidden window gets its resize only when shown
         QVERIFY(qAbs(form.resizeFactors().width() - factorX) < 1e-3);
@@ -54,16 +54,16 @@ private Q_SLOTS:
     void frontKeeperOncePerEnabling()
     {
         int shown = 0;
-        backdrop::Form2 form([&] { ++shown; }, [] {});
+        backdrop::Backdrop form([&] { ++shown; }, [] {});
         QVERIFY(form.frontKeeper().isEnabled());
         QCOMPARE(form.frontKeeper().interval(), 100);
-        form.Timer1_Timer();
-        form.Timer1_Timer();
+        form.keepPanelInFrontOnce();
+        form.keepPanelInFrontOnce();
         QCOMPARE(shown, 1);
         QVERIFY(!form.frontKeeper().isEnabled());
         form.frontKeeper().setEnabled(true);
-        form.Timer1_Timer();
-        form.Timer1_Timer();
+        form.keepPanelInFrontOnce();
+        form.keepPanelInFrontOnce();
         QCOMPARE(shown, 2);
     }
 
@@ -71,7 +71,7 @@ private Q_SLOTS:
     void activationShowsPanel()
     {
         int shown = 0;
-        backdrop::Form2 form([&] { ++shown; }, [] {});
+        backdrop::Backdrop form([&] { ++shown; }, [] {});
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&form, &activate);
         QCOMPARE(shown, 0);
@@ -83,7 +83,7 @@ private Q_SLOTS:
     // The wall clock stands on two lines, the match time on one; both stay inside their labels.
     void timeTextsFit()
     {
-        backdrop::Form2 form([] {}, [] {});
+        backdrop::Backdrop form([] {}, [] {});
         form.resize(1920, 1080);
         form.show();
         form.setWallClock({ QStringLiteral("12/31/26"), QStringLiteral("11:59:59 PM") });

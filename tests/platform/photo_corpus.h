@@ -210,7 +210,8 @@ inline const std::vector<Variant>& variants()
             { "jpeg progressive 4:4:4", "jpeg",
                 R"(cjpeg -quality 90 -progressive -sample 1x1 -outfile "$OUT" "$SRC_PPM")" },
             { "jpeg grey", "jpeg", R"(cjpeg -quality 90 -grayscale -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg arithmetic", "jpeg", R"(cjpeg -quality 90 -arithmetic -outfile "$OUT" "$SRC_PPM")" },
+            { "jpeg arithmetic progressive 4:4:4", "jpeg",
+                R"(cjpeg -quality 90 -arithmetic -progressive -sample 1x1 -outfile "$OUT" "$SRC_PPM")" },
             { "jpeg restart markers", "jpeg", R"(cjpeg -quality 90 -restart 1 -outfile "$OUT" "$SRC_PPM")" },
             { "jpeg cmyk adobe", "jpeg", R"(convert "$SRC" -colorspace CMYK -quality 90 jpg:"$OUT")" },
             { "jpeg ycck adobe", "jpeg", R"(cp "$SRC" "$OUT")", detail::ycckOf },
@@ -274,37 +275,33 @@ inline std::vector<File> write(const QDir& folder, QSize size, QString* error)
     for (const auto& [name, file] : { std::pair { "SRC", "src.png" }, { "TALL", "tall.png" }, { "RGBA", "rgba.png" },
              { "SRC_PPM", "src.ppm" }, { "TALL_PPM", "tall.ppm" } })
         set(name, folder.filePath(QLatin1String(file)));
-    const auto run = [&](const std::string& script) {
-        QProcess shell;
-        shell.setProcessEnvironment(environment);
-        shell.start(
-            QStringLiteral("bash"), { QStringLiteral("-c"), QString::fromStdString("set -o pipefail; " + script) });
-        const bool ok
-            = shell.waitForFinished(60000) && shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0;
-        if (!ok)
-            *error = QString::fromStdString(script) + QStringLiteral(": ")
-                + QString::fromLocal8Bit(shell.readAllStandardError());
-        return ok;
-    };
-    if (!run(kPictures))
-        return {};
-
+    // Every variant at once, in the background: most of the time goes to starting the tools.
+    std::string script = "set -o pipefail; " + kPictures;
     std::vector<File> files;
     for (const Variant& variant : variants()) {
         const QString name = QString::fromStdString(variant.name);
-        const QString path = folder.filePath(QString(name).replace(QLatin1Char(' '), QLatin1Char('-')));
-        set("OUT", path);
-        if (!run(variant.command))
+        files.push_back({ name, QString::fromStdString(variant.format),
+            folder.filePath(QString(name).replace(QLatin1Char(' '), QLatin1Char('-'))) });
+        script += "\n( OUT='" + files.back().path.toStdString() + "'; " + variant.command + " ) || echo '"
+            + variant.name + "' >>\"$DIR/failed\" &";
+    }
+    script += "\nwait; ! cat \"$DIR/failed\" 2>/dev/null";
+    QProcess shell;
+    shell.setProcessEnvironment(environment);
+    shell.start(QStringLiteral("bash"), { QStringLiteral("-c"), QString::fromStdString(script) });
+    if (!shell.waitForFinished(120000) || shell.exitStatus() != QProcess::NormalExit || shell.exitCode() != 0) {
+        *error = QStringLiteral("not written: ") + QString::fromLocal8Bit(shell.readAll());
+        return {};
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!variants()[i].rewrite)
+            continue;
+        QFile file(files[i].path);
+        const QByteArray bytes = file.open(QIODevice::ReadWrite) ? variants()[i].rewrite(file.readAll()) : QByteArray();
+        if (bytes.isEmpty() || !file.resize(0) || file.write(bytes) != bytes.size()) {
+            *error = files[i].name + QStringLiteral(": not rewritten");
             return {};
-        if (variant.rewrite) {
-            QFile file(path);
-            const QByteArray bytes = file.open(QIODevice::ReadWrite) ? variant.rewrite(file.readAll()) : QByteArray();
-            if (bytes.isEmpty() || !file.resize(0) || file.write(bytes) != bytes.size()) {
-                *error = name + QStringLiteral(": not rewritten");
-                return {};
-            }
         }
-        files.push_back({ name, QString::fromStdString(variant.format), path });
     }
     return files;
 }

@@ -7,8 +7,8 @@
 
 namespace panel {
 
-[[nodiscard]] const platform::FormDesign& form1Design();
+[[nodiscard]] const platform::FormDesign& panelDesign();
 // Back to front: the buttons and name boxes come last, so they lie in front of everything.
-[[nodiscard]] std::span<const platform::ControlDesign> form1Controls();
+[[nodiscard]] std::span<const platform::ControlDesign> panelControls();
 
 } // namespace panel

@@ -1,12 +1,13 @@
-#include "backdrop/form2.h"
+#include "backdrop/backdrop.h"
 
 #include <QCloseEvent>
 #include <QEvent>
 #include <QScreen>
 #include <QWindow>
 
-#include "backdrop/form2_layout.h"
+#include "backdrop/backdrop_layout.h"
 #include "platform/controls.h"
+#include "platform/window_system.h"
 
 namespace backdrop {
 
@@ -14,34 +15,34 @@ namespace {
     constexpr int kFrontKeeperMs = 100;
 }
 
-Form2::Form2(std::function<void()> showPanel, std::function<void()> closeProgram)
-    : platform::Form(form2Design())
+Backdrop::Backdrop(std::function<void()> showPanel, std::function<void()> closeProgram)
+    : platform::Form(backdropDesign())
     , m_showPanel(std::move(showPanel))
     , m_closeProgram(std::move(closeProgram))
-    , m_timer1(this, QStringLiteral("Timer1"), kFrontKeeperMs, true)
+    , m_frontKeeper(this, QStringLiteral("Timer1"), kFrontKeeperMs, true)
 {
-    platform::buildControls(this, form2Controls());
-    const platform::FormDesign& design = form2Design();
-    m_resizer = new platform::ProportionalResizer(this, design.clientWidth, design.clientHeight, form2Controls());
-    connect(&m_timer1, &platform::Timer::tick, this, &Form2::Timer1_Timer);
+    platform::buildControls(this, backdropControls());
+    const platform::FormDesign& design = backdropDesign();
+    m_resizer = new platform::ProportionalResizer(this, design.clientWidth, design.clientHeight, backdropControls());
+    connect(&m_frontKeeper, &platform::Timer::tick, this, &Backdrop::keepPanelInFrontOnce);
     // Make the native window now, while nobody is waiting, so going full screen only maps it.
     setAttribute(Qt::WA_NativeWindow);
     winId();
     platform::closeWhenDestroyedOutside(this);
 }
 
-void Form2::setMatchTime(const QString& text)
+void Backdrop::setMatchTime(const QString& text)
 {
     findChild<platform::Label*>(QStringLiteral("Label_time"))->setText(text);
 }
 
-void Form2::setWallClock(const platform::DateTimeText& text)
+void Backdrop::setWallClock(const platform::DateTimeText& text)
 {
     // Date above time, as the label is laid out, even where the time itself holds a blank.
     findChild<platform::Label*>(QStringLiteral("Label_T"))->setText(text.date + QLatin1Char('\n') + text.time);
 }
 
-void Form2::setShownOn(QScreen* screen, bool shown)
+void Backdrop::setShownOn(QScreen* screen, bool shown)
 {
     if (!shown) {
         hide();
@@ -61,17 +62,17 @@ void Form2::setShownOn(QScreen* screen, bool shown)
     activateWindow();
 }
 
-bool Form2::event(QEvent* event)
+bool Backdrop::event(QEvent* event)
 {
     const bool handled = platform::Form::event(event);
     // No control here takes the focus, so activation is the window's own focus. An activation that arrives after
     // the backdrop was hidden (the program closing, say) is no focus, and must not bring the panel back.
     if (event->type() == QEvent::WindowActivate && isVisible())
-        Form_GotFocus();
+        m_showPanel();
     return handled;
 }
 
-void Form2::closeEvent(QCloseEvent* event)
+void Backdrop::closeEvent(QCloseEvent* event)
 {
     // Frameless, but a window manager or a session can still ask it to close; hidden alone, it would leave the
     // program running behind a panel that may be minimised.
@@ -79,14 +80,12 @@ void Form2::closeEvent(QCloseEvent* event)
     m_closeProgram();
 }
 
-void Form2::Form_GotFocus() { m_showPanel(); }
-
-void Form2::Timer1_Timer()
+void Backdrop::keepPanelInFrontOnce()
 {
-    if (!m_timer1.isEnabled())
+    if (!m_frontKeeper.isEnabled())
         return;
     m_showPanel();
-    m_timer1.setEnabled(false);
+    m_frontKeeper.setEnabled(false);
 }
 
 } // namespace backdrop

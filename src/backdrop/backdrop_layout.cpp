@@ -1,4 +1,4 @@
-#include "backdrop/form2_layout.h"
+#include "backdrop/backdrop_layout.h"
 
 #include <array>
 
@@ -41,8 +41,8 @@ namespace {
 
 } // namespace
 
-const platform::FormDesign& form2Design() { return kForm; }
+const platform::FormDesign& backdropDesign() { return kForm; }
 
-std::span<const ControlDesign> form2Controls() { return kControls; }
+std::span<const ControlDesign> backdropControls() { return kControls; }
 
 } // namespace backdrop

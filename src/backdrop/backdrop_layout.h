@@ -7,7 +7,7 @@
 
 namespace backdrop {
 
-[[nodiscard]] const platform::FormDesign& form2Design();
-[[nodiscard]] std::span<const platform::ControlDesign> form2Controls();
+[[nodiscard]] const platform::FormDesign& backdropDesign();
+[[nodiscard]] std::span<const platform::ControlDesign> backdropControls();
 
 } // namespace backdrop

@@ -3,8 +3,8 @@
 // The backdrop: a green full-screen window behind the panel with the table outline, the
 // current date and time and the match time. It owns no match state; the panel writes its
 // labels and shows or hides it. It only keeps the panel in front: when it is activated, and
-// once through its one-shot `Timer1` each time it is enabled; and a close request on it ends
-// the program, as one on the panel does.
+// once through its one-shot front keeper (`Timer1`) each time that is enabled; and a close
+// request on it ends the program, as one on the panel does.
 
 #include <functional>
 
@@ -17,22 +17,23 @@ class QScreen;
 
 namespace backdrop {
 
-class Form2 final : public platform::Form {
+class Backdrop final : public platform::Form {
     Q_OBJECT
 public:
     // `showPanel` brings the panel in front of this window; `closeProgram` ends the program.
-    Form2(std::function<void()> showPanel, std::function<void()> closeProgram);
+    Backdrop(std::function<void()> showPanel, std::function<void()> closeProgram);
 
     void setMatchTime(const QString& text);
     void setWallClock(const platform::DateTimeText& text);
     // Covers the whole of `screen`, or hides.
     void setShownOn(QScreen* screen, bool shown);
 
-    [[nodiscard]] platform::Timer& frontKeeper() { return m_timer1; }
+    [[nodiscard]] platform::Timer& frontKeeper() { return m_frontKeeper; }
     [[nodiscard]] QSizeF resizeFactors() const { return m_resizer->factors(); }
 
-    void Form_GotFocus();
-    void Timer1_Timer();
+public Q_SLOTS:
+    // Once per enabling of the front keeper, 100 ms after it: the panel in front again.
+    void keepPanelInFrontOnce();
 
 protected:
     bool event(QEvent* event) override;
@@ -42,7 +43,7 @@ private:
     std::function<void()> m_showPanel;
     std::function<void()> m_closeProgram;
     platform::ProportionalResizer* m_resizer;
-    platform::Timer m_timer1;
+    platform::Timer m_frontKeeper;
 };
 
 } // namespace backdrop

@@ -1,4 +1,4 @@
-#include "panel/form1_layout.h"
+#include "panel/panel_layout.h"
 
 #include <array>
 
@@ -24,14 +24,14 @@ namespace {
     // Scores and "VS" keep their squares: a wider number or face shrinks the font, never the box.
     // clang-format off
     const std::array kControls {
-        ControlDesign { .name = "Label3", .kind = kLabel, .rect = { 3840, 2760, 2000, 2000 }, .text = "VS", .fontPoints = 99.75, .fit = Fit::Shrink, .tabIndex = 7 },
-        ControlDesign { .name = "Label5", .kind = kLabel, .rect = { 3960, 7440, 1935, 255 }, .text = "Billiard Score v1.9", .fit = Fit::Shrink, .tabIndex = 12 },
+        ControlDesign { .name = "Label3", .kind = kLabel, .rect = { 3840, 2760, 2000, 2000 }, .text = "VS", .fontPoints = 99.75, .fit = Fit::Shrink },
+        ControlDesign { .name = "Label5", .kind = kLabel, .rect = { 3960, 7440, 1935, 255 }, .text = "Billiard Score v1.9", .fit = Fit::Shrink },
         ControlDesign { .name = "Shape1", .kind = ControlKind::Shape, .rect = { 600, 1080, 2890, 5770 }, .background = kRed, .foreground = kWindowText, .penWidth = 3 },
         ControlDesign { .name = "Shape2", .kind = ControlKind::Shape, .rect = { 6240, 1080, 2890, 5770 }, .background = kRed, .foreground = kWindowText, .penWidth = 3 },
         ControlDesign { .name = "Image1", .kind = ControlKind::PictureFrame, .rect = { 960, 1320, 2160, 2050 } },
         ControlDesign { .name = "Image2", .kind = ControlKind::PictureFrame, .rect = { 6600, 1320, 2160, 2050 } },
-        ControlDesign { .name = "Label2", .kind = kLabel, .rect = { 6480, 3480, 2410, 2410 }, .text = "0", .fontPoints = 120, .background = kYellow, .align = TextAlign::Centre, .fit = Fit::Shrink, .tabIndex = 9 },
-        ControlDesign { .name = "Label1", .kind = kLabel, .rect = { 840, 3480, 2410, 2410 }, .text = "0", .fontPoints = 120, .background = kYellow, .align = TextAlign::Centre, .fit = Fit::Shrink, .tabIndex = 6 },
+        ControlDesign { .name = "Label2", .kind = kLabel, .rect = { 6480, 3480, 2410, 2410 }, .text = "0", .fontPoints = 120, .background = kYellow, .align = TextAlign::Centre, .fit = Fit::Shrink },
+        ControlDesign { .name = "Label1", .kind = kLabel, .rect = { 840, 3480, 2410, 2410 }, .text = "0", .fontPoints = 120, .background = kYellow, .align = TextAlign::Centre, .fit = Fit::Shrink },
         ControlDesign { .name = "Text1", .kind = ControlKind::TextBox, .rect = { 600, 480, 3010, 560 }, .text = "选手1", .fontPoints = 21.75, .background = kGreen, .foreground = kWindowText, .align = TextAlign::Centre, .tabIndex = 0, .toolTip = "选手姓名" },
         ControlDesign { .name = "Text2", .kind = ControlKind::TextBox, .rect = { 6120, 480, 3010, 560 }, .text = "选手2", .fontPoints = 21.75, .background = kGreen, .foreground = kWindowText, .align = TextAlign::Centre, .tabIndex = 5, .toolTip = "选手姓名" },
         ControlDesign { .name = "Command1", .kind = kButton, .rect = { 960, 6120, 1095, 490 }, .text = "+(A)", .fontPoints = 20.25, .tabIndex = 1, .enabled = false },
@@ -48,8 +48,8 @@ namespace {
 
 } // namespace
 
-const platform::FormDesign& form1Design() { return kForm; }
+const platform::FormDesign& panelDesign() { return kForm; }
 
-std::span<const ControlDesign> form1Controls() { return kControls; }
+std::span<const ControlDesign> panelControls() { return kControls; }
 
 } // namespace panel
