@@ -20,14 +20,15 @@ namespace {
     constexpr QRgb kYellow = 0xFFFF80;
     constexpr QRgb kRed = 0xFF0000;
     const auto kWindowText = systemColour(QPalette::WindowText);
+    constexpr int kFrameBorder = 3; // pixels
 
     // Scores and "VS" keep their squares: a wider number or face shrinks the font, never the box.
     // clang-format off
     const std::array kControls {
         ControlDesign { .name = "Label3", .kind = kLabel, .rect = { 3840, 2760, 2000, 2000 }, .text = "VS", .fontPoints = 99.75, .fit = Fit::Shrink },
         ControlDesign { .name = "Label5", .kind = kLabel, .rect = { 3960, 7440, 1935, 255 }, .text = "Billiard Score v1.9", .fit = Fit::Shrink },
-        ControlDesign { .name = "Shape1", .kind = ControlKind::Shape, .rect = { 600, 1080, 2890, 5770 }, .background = kRed, .foreground = kWindowText, .penWidth = 3 },
-        ControlDesign { .name = "Shape2", .kind = ControlKind::Shape, .rect = { 6240, 1080, 2890, 5770 }, .background = kRed, .foreground = kWindowText, .penWidth = 3 },
+        ControlDesign { .name = "Shape1", .kind = ControlKind::Shape, .rect = { 600, 1080, 2890, 5770 }, .background = kRed, .foreground = kWindowText, .penWidth = kFrameBorder },
+        ControlDesign { .name = "Shape2", .kind = ControlKind::Shape, .rect = { 6240, 1080, 2890, 5770 }, .background = kRed, .foreground = kWindowText, .penWidth = kFrameBorder },
         ControlDesign { .name = "Image1", .kind = ControlKind::PictureFrame, .rect = { 960, 1320, 2160, 2050 } },
         ControlDesign { .name = "Image2", .kind = ControlKind::PictureFrame, .rect = { 6600, 1320, 2160, 2050 } },
         ControlDesign { .name = "Label2", .kind = kLabel, .rect = { 6480, 3480, 2410, 2410 }, .text = "0", .fontPoints = 120, .background = kYellow, .align = TextAlign::Centre, .fit = Fit::Shrink },

@@ -16,24 +16,6 @@ namespace {
     // The design face's line box is its em square; ideographs sit 0.88 em above the baseline.
     constexpr double kBaselineEm = 0.88;
 
-    // Breaks a paragraph at blanks wherever it is wider than the label, as a label does.
-    QStringList wrapAtBlanks(const QString& paragraph, const QFontMetricsF& metrics, double width)
-    {
-        QStringList lines;
-        QString line;
-        for (const QString& word : paragraph.split(QLatin1Char(' '))) {
-            const QString candidate = line.isNull() ? word : line + QLatin1Char(' ') + word;
-            if (!line.isNull() && metrics.horizontalAdvance(candidate) > width) {
-                lines << line;
-                line = word;
-            } else {
-                line = candidate;
-            }
-        }
-        lines << line;
-        return lines;
-    }
-
 } // namespace
 
 Label::Label(QWidget* parent, const ControlDesign& design)
@@ -125,14 +107,10 @@ void Label::paintEvent(QPaintEvent*)
     if (m_text.isEmpty())
         return;
 
+    // Lines break only where the text says: no caption here is wider than its label but by design (Label1 on the
+    // backdrop, clipped to a sliver), and that one has no blank to break at.
     const QFontMetricsF metrics(font());
-    QStringList lines;
-    for (const QString& paragraph : m_text.split(QLatin1Char('\n'))) {
-        if (m_fit == Fit::Clip)
-            lines << wrapAtBlanks(paragraph, metrics, width());
-        else
-            lines << paragraph;
-    }
+    const QStringList lines = m_text.split(QLatin1Char('\n'));
 
     const double lineHeight = m_drawnPixels;
     double top = 0;

@@ -1,8 +1,7 @@
-// The match without a window: the cycle, the scores, the clock's text and the schedule of its ticks.
+// The match without a window: scores past 16 bits, the clock's text and the schedule of its ticks. The cycle shows
+// through the panel's buttons and keys (test_panel).
 
 #include <QTest>
-
-#include <cstring>
 
 #include "match/match.h"
 #include "match/tick_schedule.h"
@@ -14,55 +13,6 @@ class TestMatch : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Operations as letters: s = match button, a/d = player 1 up/down, j/l = player 2 up/down, t = one tick.
-    void cycle_data()
-    {
-        QTest::addColumn<QByteArray>("ops");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("result"); // scores and match time
-        QTest::newRow("start") << QByteArray("") << "开始比赛"
-                               << "0:0  0小时 0分 0秒";
-        QTest::newRow("running") << QByteArray("s") << "结束比赛"
-                                 << "0:0  0小时 0分 0秒";
-        QTest::newRow("ended keeps result") << QByteArray("saajttts") << "重新开始"
-                                            << "2:1  0小时 0分 3秒";
-        QTest::newRow("three presses reset") << QByteArray("saajttss") << "开始比赛"
-                                             << "0:0  0小时 0分 0秒";
-        QTest::newRow("second match from zero") << QByteArray("saatssst") << "结束比赛"
-                                                << "0:0  0小时 0分 1秒";
-        QTest::newRow("nothing counts when ready") << QByteArray("ajt") << "开始比赛"
-                                                   << "0:0  0小时 0分 0秒";
-        QTest::newRow("nothing counts when ended") << QByteArray("sasajtd") << "重新开始"
-                                                   << "1:0  0小时 0分 0秒";
-        QTest::newRow("decrement at zero") << QByteArray("sdlddl") << "结束比赛"
-                                           << "0:0  0小时 0分 0秒";
-        QTest::newRow("down then up") << QByteArray("saadajjl") << "结束比赛"
-                                      << "2:1  0小时 0分 0秒";
-    }
-
-    void cycle()
-    {
-        QFETCH(QByteArray, ops);
-        Match m;
-        for (const char op : ops) {
-            switch (op) {
-            case 's':
-                m.advance();
-                break;
-            case 't':
-                m.tick();
-                break;
-            default:
-                (m.*(std::strchr("aj", op) ? &Match::addPoint : &Match::removePoint))(
-                    std::strchr("ad", op) ? Player::One : Player::Two);
-            }
-        }
-        QTEST(QString::fromUtf8(match::stateCaption(m.state())), "caption");
-        QTEST(
-            QString::fromStdString(m.scoreText(Player::One) + ':' + m.scoreText(Player::Two) + ' ' + m.clock().text()),
-            "result");
-    }
-
     // Both scores go on past 16 bits and come back down.
     void scoresPastSixteenBits()
     {

@@ -1,96 +1,72 @@
 #pragma once
 
 // The picture files people have, written at test time by the tools that write them in real life (ImageMagick,
-// cjpeg, cwebp, img2webp, heif-enc, exiv2) and, where no tool does, by libjpeg or Qt themselves. One row per
+// cjpeg, cwebp, img2webp, heif-enc, exiv2) and, where no tool does, by libjpeg-turbo or Qt themselves. One row per
 // variant; the loader test checks each against its decoder's own full-size picture, and the fuzzer starts from
 // small copies of them.
 
 #include <QBuffer>
-#include <QByteArray>
 #include <QColorSpace>
 #include <QDataStream>
 #include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QString>
 #include <QtEndian>
 
-#include <algorithm>
-#include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include <jpeglib.h>
+#include <turbojpeg.h>
 
 namespace corpus {
 
-struct Variant {
-    std::string name;
-    std::string format; // the format it is written in, as the loader should find it
-    // bash, with SRC a landscape and TALL a portrait RGB picture (PNG, and PPM as SRC_PPM and TALL_PPM for
-    // cjpeg), RGBA one with transparency, DIR the folder with further pictures, and OUT the file to write.
-    std::string command;
-    // Where no tool writes the variant: turns what the command wrote into it.
-    QByteArray (*rewrite)(const QByteArray&) = nullptr;
-};
-
 // Blurred quadrants of four colours: every turn and mirror shows, and decoders that scale in different ways
-// (libjpeg in its transform, Qt after decoding) still agree closely away from hard edges.
+// (libjpeg in its transform, Qt after decoding) still agree closely away from hard edges. SRC is landscape, TALL
+// portrait, RGBA has transparency; cj, im and im2 wrap cjpeg and ImageMagick for the rows below.
 inline const std::string kPictures = R"(
 quadrants() { convert -size "$1" xc:'#2050c0' \( -size "$2" xc:'#e03020' \) -geometry +0+0 -composite \
     \( -size "$2" xc:'#30b040' \) -gravity northeast -composite \( -size "$2" xc:'#f0d020' \) \
-    -gravity southeast -composite -blur 0x$3 -depth 8 "$4"; }
-quadrants ${W}x${H} $((W/2))x$((H/2)) $((W/64+1)) "$SRC" && convert "$SRC" "$SRC_PPM" &&
-quadrants ${H}x${W} $((H/2))x$((W/2)) $((W/64+1)) "$TALL" && convert "$TALL" "$TALL_PPM" &&
-convert "$SRC" \( -size ${W}x${H} gradient:white-none \) -compose copy-opacity -composite "$RGBA" &&
-convert "$SRC" -negate "$DIR/negative.png" &&
-convert xc:'#e03020' xc:'#2050c0' +append "$DIR/palette2.png" &&
-convert xc:'#e03020' xc:'#30b040' xc:'#2050c0' xc:'#f0d020' +append "$DIR/palette4.png" &&
-convert -size 16x1 gradient:'#e03020'-'#2050c0' "$DIR/palette16.png"
+    -gravity southeast -composite -blur 0x$((W / 64 + 1)) -depth 8 "$3"; }
+cd "$DIR" && quadrants ${W}x${H} $((W / 2))x$((H / 2)) src.png && quadrants ${H}x${W} $((H / 2))x$((W / 2)) tall.png &&
+convert src.png src.ppm && convert tall.png tall.ppm && convert src.png -negate negative.png &&
+convert src.png \( -size ${W}x${H} gradient:white-none \) -compose copy-opacity -composite rgba.png &&
+convert xc:'#e03020' xc:'#2050c0' +append palette2.png &&
+convert xc:'#e03020' xc:'#30b040' xc:'#2050c0' xc:'#f0d020' +append palette4.png &&
+convert -size 16x1 gradient:'#e03020'-'#2050c0' palette16.png || exit 1
+cj() { cjpeg -quality 90 "$@" -outfile "$OUT" src.ppm; }
+im() { convert src.png "${@:2}" "$1:$OUT"; }
+im2() { convert "$2" "${@:3}" "$1:$OUT"; }
 )";
+
+struct Variant {
+    std::string name; // its first word is the format
+    std::string command; // bash, writing the file OUT
+    QByteArray (*rewrite)(const QByteArray&) = nullptr; // where no tool writes it: made from what the command wrote
+};
 
 namespace detail {
 
-    // CMYK as Adobe stores it, inverted, made by libjpeg itself, which turns it into YCCK.
+    // CMYK as Adobe stores it, inverted; TurboJPEG writes CMYK as YCCK.
     inline QByteArray ycckOf(const QByteArray& png)
     {
         const QImage rgb = QImage::fromData(png).convertToFormat(QImage::Format_RGB32);
-        jpeg_compress_struct info {};
-        jpeg_error_mgr errors {};
-        info.err = jpeg_std_error(&errors);
-        jpeg_create_compress(&info);
-        unsigned char* buffer = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&info, &buffer, &size);
-        info.image_width = JDIMENSION(rgb.width());
-        info.image_height = JDIMENSION(rgb.height());
-        info.input_components = 4;
-        info.in_color_space = JCS_CMYK;
-        jpeg_set_defaults(&info);
-        jpeg_set_colorspace(&info, JCS_YCCK);
-        jpeg_set_quality(&info, 90, TRUE);
-        jpeg_start_compress(&info, TRUE);
-        std::vector<JSAMPLE> row(std::size_t(rgb.width()) * 4);
+        std::vector<unsigned char> cmyk;
         for (int y = 0; y < rgb.height(); ++y) {
             for (int x = 0; x < rgb.width(); ++x) {
-                const QRgb pixel = rgb.pixel(x, y);
-                const int k = std::max({ qRed(pixel), qGreen(pixel), qBlue(pixel), 1 });
-                JSAMPLE* cmyk = &row[std::size_t(x) * 4];
-                cmyk[0] = JSAMPLE(qRed(pixel) * 255 / k);
-                cmyk[1] = JSAMPLE(qGreen(pixel) * 255 / k);
-                cmyk[2] = JSAMPLE(qBlue(pixel) * 255 / k);
-                cmyk[3] = JSAMPLE(k);
+                const QRgb p = rgb.pixel(x, y);
+                const int k = std::max({ qRed(p), qGreen(p), qBlue(p), 1 });
+                cmyk.insert(cmyk.end(),
+                    { uchar(qRed(p) * 255 / k), uchar(qGreen(p) * 255 / k), uchar(qBlue(p) * 255 / k), uchar(k) });
             }
-            JSAMPROW pointer = row.data();
-            jpeg_write_scanlines(&info, &pointer, 1);
         }
-        jpeg_finish_compress(&info);
-        jpeg_destroy_compress(&info);
-        const QByteArray jpeg(reinterpret_cast<const char*>(buffer), qsizetype(size));
-        std::free(buffer);
-        return jpeg;
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        tjhandle compressor = tjInitCompress();
+        tjCompress2(compressor, cmyk.data(), rgb.width(), 0, rgb.height(), TJPF_CMYK, &jpeg, &size, TJSAMP_420, 90, 0);
+        const QByteArray bytes(reinterpret_cast<const char*>(jpeg), qsizetype(size));
+        tjFree(jpeg);
+        tjDestroy(compressor);
+        return bytes;
     }
 
     // Qt writes the profile of the picture's colour space into an iCCP chunk.
@@ -109,55 +85,52 @@ namespace detail {
         return jpeg.left(20) + QByteArray(3, '\0') + jpeg.mid(20);
     }
 
-    inline int le32(const QByteArray& bytes, int at)
-    {
-        QDataStream in(bytes);
-        in.setByteOrder(QDataStream::LittleEndian);
-        qint32 value = 0;
-        in.skipRawData(at);
-        in >> value;
-        return value;
-    }
+    struct Bmp {
+        qint32 offset, width, height;
+        explicit Bmp(const QByteArray& bytes)
+        {
+            QDataStream in(bytes);
+            in.setByteOrder(QDataStream::LittleEndian);
+            in.skipRawData(10);
+            in >> offset;
+            in.skipRawData(4);
+            in >> width >> height;
+        }
+    };
 
     // The same 4-bit picture run-length coded: each row as runs of one byte (two pixels), then end of line.
     inline QByteArray rle4Of(const QByteArray& bmp)
     {
-        const int offset = le32(bmp, 10);
-        const int width = le32(bmp, 18);
-        const int height = le32(bmp, 22);
-        const int stride = ((width + 1) / 2 + 3) / 4 * 4;
+        const Bmp header(bmp);
+        const int stride = ((header.width + 1) / 2 + 3) / 4 * 4;
         QByteArray data;
-        for (int y = 0; y < height; ++y) {
-            const char* row = bmp.constData() + offset + y * stride;
-            for (int x = 0; x < width;) {
-                int run = 2;
-                while (x + run < width && run < 254 && row[(x + run) / 2] == row[x / 2])
+        for (int y = 0; y < header.height; ++y) {
+            const char* row = bmp.constData() + header.offset + y * stride;
+            for (int x = 0, run = 2; x < header.width; x += run, run = 2) {
+                while (x + run < header.width && run < 254 && row[(x + run) / 2] == row[x / 2])
                     run += 2;
-                run = std::min(run, width - x);
+                run = std::min(run, header.width - x);
                 data.append(char(run)).append(row[x / 2]);
-                x += run;
             }
-            data.append('\0').append('\0');
+            data.append(2, '\0');
         }
         data.append('\0').append('\1');
-        QByteArray out = bmp.left(offset) + data;
+        QByteArray out = bmp.left(header.offset) + data;
+        qToLittleEndian<quint32>(quint32(out.size()), out.data() + 2);
         qToLittleEndian<quint32>(2, out.data() + 30); // BI_RLE4
         qToLittleEndian<quint32>(quint32(data.size()), out.data() + 34);
-        qToLittleEndian<quint32>(quint32(out.size()), out.data() + 2);
         return out;
     }
 
     // The same 24-bit picture stored top row first, which a negative height declares.
     inline QByteArray topDownOf(const QByteArray& bmp)
     {
-        const int offset = le32(bmp, 10);
-        const int width = le32(bmp, 18);
-        const int height = le32(bmp, 22);
-        const int stride = (width * 3 + 3) / 4 * 4;
-        QByteArray out = bmp.left(offset);
-        for (int y = height - 1; y >= 0; --y)
-            out += bmp.mid(offset + y * stride, stride);
-        qToLittleEndian<qint32>(-height, out.data() + 22);
+        const Bmp header(bmp);
+        const int stride = (header.width * 3 + 3) / 4 * 4;
+        QByteArray out = bmp.left(header.offset);
+        for (int y = header.height - 1; y >= 0; --y)
+            out += bmp.mid(header.offset + y * stride, stride);
+        qToLittleEndian<qint32>(-header.height, out.data() + 22);
         return out;
     }
 
@@ -166,93 +139,65 @@ namespace detail {
 inline const std::vector<Variant>& variants()
 {
     static const std::vector<Variant> rows = [] {
-        std::vector<Variant> list {
-            // Palette PNGs as ImageMagick writes them for few colours: 1, 2 and 4 bits when no background chunk
-            // asks for a further entry.
-            { "png palette 1-bit solid blue", "png", R"(convert -size 300x200 xc:'#0000FF' png:"$OUT")" },
-            { "png palette 1-bit", "png",
-                R"(convert "$SRC" +dither -remap "$DIR/palette2.png" -define png:exclude-chunk=bKGD png:"$OUT")" },
-            { "png palette 2-bit", "png",
-                R"(convert "$SRC" +dither -remap "$DIR/palette4.png" -define png:exclude-chunk=bKGD png:"$OUT")" },
-            { "png palette 4-bit", "png",
-                R"(convert "$SRC" +dither -remap "$DIR/palette16.png" -define png:exclude-chunk=bKGD png:"$OUT")" },
-            { "png palette 8-bit", "png", R"(convert "$SRC" -colors 200 -define png:color-type=3 png:"$OUT")" },
-            { "png grey 1-bit", "png",
-                R"(convert "$SRC" -colorspace gray -depth 1 -define png:bit-depth=1 -define png:color-type=0 png:"$OUT")" },
-            { "png grey 2-bit", "png",
-                R"(convert "$SRC" -colorspace gray -depth 2 -define png:bit-depth=2 -define png:color-type=0 png:"$OUT")" },
-            { "png grey 4-bit", "png",
-                R"(convert "$SRC" -colorspace gray -depth 4 -define png:bit-depth=4 -define png:color-type=0 png:"$OUT")" },
-            { "png grey 8-bit", "png",
-                R"(convert "$SRC" -colorspace gray -define png:bit-depth=8 -define png:color-type=0 png:"$OUT")" },
-            { "png grey 16-bit", "png",
-                R"(convert "$SRC" -colorspace gray -depth 16 -define png:bit-depth=16 -define png:color-type=0 png:"$OUT")" },
-            { "png grey with alpha", "png", R"(convert "$RGBA" -colorspace gray -define png:color-type=4 png:"$OUT")" },
-            { "png rgb 8-bit", "png", R"(convert "$SRC" -define png:bit-depth=8 -define png:color-type=2 png:"$OUT")" },
-            { "png rgb 16-bit", "png",
-                R"(convert "$SRC" -depth 16 -define png:bit-depth=16 -define png:color-type=2 png:"$OUT")" },
-            { "png rgba 8-bit", "png",
-                R"(convert "$RGBA" -define png:bit-depth=8 -define png:color-type=6 png:"$OUT")" },
-            { "png rgba 16-bit", "png",
-                R"(convert "$RGBA" -depth 16 -define png:bit-depth=16 -define png:color-type=6 png:"$OUT")" },
-            { "png interlaced", "png", R"(convert "$SRC" -interlace PNG png:"$OUT")" },
-            { "png rgb with tRNS", "png",
-                R"(convert "$SRC" -fuzz 10% -transparent '#2050c0' -define png:color-type=2 png:"$OUT")" },
-            { "png palette with tRNS", "png",
-                R"(convert "$SRC" +dither -colors 16 -fuzz 10% -transparent '#2050c0' png:"$OUT")" },
-            { "png gamma chunk", "png", R"(convert "$SRC" -set gamma 0.8 -define png:include-chunk=gAMA png:"$OUT")" },
-            { "png colour profile", "png", R"(cp "$SRC" "$OUT")", detail::withProfile },
+        // Palette PNGs as ImageMagick writes them for few colours: 1, 2 and 4 bits when no background chunk asks
+        // for a further entry.
+        std::vector<Variant> list { { "png palette 1-bit solid blue",
+                                        "convert -size 300x200 xc:'#0000FF' png:\"$OUT\"" },
+            { "png palette 1-bit", "im png +dither -remap palette2.png -define png:exclude-chunk=bKGD" },
+            { "png palette 2-bit", "im png +dither -remap palette4.png -define png:exclude-chunk=bKGD" },
+            { "png palette 4-bit", "im png +dither -remap palette16.png -define png:exclude-chunk=bKGD" },
+            { "png palette 8-bit", "im png -colors 200 -define png:color-type=3" },
+            { "png grey with alpha", "im2 png rgba.png -colorspace gray -define png:color-type=4" },
+            { "png rgb 8-bit", "im png -define png:color-type=2" },
+            { "png rgb 16-bit", "im png -depth 16 -define png:bit-depth=16 -define png:color-type=2" },
+            { "png rgba 8-bit", "im2 png rgba.png -define png:color-type=6" },
+            { "png rgba 16-bit", "im2 png rgba.png -depth 16 -define png:bit-depth=16 -define png:color-type=6" },
+            { "png interlaced", "im png -interlace PNG" },
+            { "png rgb with tRNS", "im png -fuzz 10% -transparent '#2050c0' -define png:color-type=2" },
+            { "png palette with tRNS", "im png +dither -colors 16 -fuzz 10% -transparent '#2050c0'" },
+            { "png gamma chunk", "im png -set gamma 0.8 -define png:include-chunk=gAMA" },
+            { "png colour profile", "cp src.png \"$OUT\"", detail::withProfile },
             // JPEG as cameras, phones and editors write it.
-            { "jpeg baseline 4:2:0", "jpeg", R"(cjpeg -quality 90 -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg baseline 4:2:2", "jpeg", R"(cjpeg -quality 90 -sample 2x1 -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg baseline 4:4:4", "jpeg", R"(cjpeg -quality 90 -sample 1x1 -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg progressive 4:2:0", "jpeg", R"(cjpeg -quality 90 -progressive -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg progressive 4:4:4", "jpeg",
-                R"(cjpeg -quality 90 -progressive -sample 1x1 -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg grey", "jpeg", R"(cjpeg -quality 90 -grayscale -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg arithmetic progressive 4:4:4", "jpeg",
-                R"(cjpeg -quality 90 -arithmetic -progressive -sample 1x1 -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg restart markers", "jpeg", R"(cjpeg -quality 90 -restart 1 -outfile "$OUT" "$SRC_PPM")" },
-            { "jpeg cmyk adobe", "jpeg", R"(convert "$SRC" -colorspace CMYK -quality 90 jpg:"$OUT")" },
-            { "jpeg ycck adobe", "jpeg", R"(cp "$SRC" "$OUT")", detail::ycckOf },
-            { "jpeg stray bytes between segments", "jpeg", R"(cjpeg -quality 90 -outfile "$OUT" "$SRC_PPM")",
-                detail::withStrayBytes },
-            { "gif interlaced", "gif", R"(convert "$SRC" -interlace GIF gif:"$OUT")" },
-            { "gif transparent", "gif", R"(convert "$RGBA" -channel A -threshold 50% +channel gif:"$OUT")" },
-            { "gif animated", "gif", R"(convert -delay 20 "$SRC" "$DIR/negative.png" -loop 0 gif:"$OUT")" },
-            { "bmp 1-bit", "bmp", R"(convert "$SRC" +dither -remap "$DIR/palette2.png" -type palette bmp3:"$OUT")" },
-            { "bmp 4-bit", "bmp", R"(convert "$SRC" +dither -colors 16 -type palette bmp3:"$OUT")" },
-            { "bmp 8-bit", "bmp", R"(convert "$SRC" +dither -colors 200 -type palette bmp3:"$OUT")" },
-            { "bmp rle8", "bmp", R"(convert "$SRC" +dither -colors 200 -type palette -compress RLE bmp3:"$OUT")" },
-            { "bmp rle4", "bmp", R"(convert "$SRC" +dither -colors 16 -type palette bmp3:"$OUT")", detail::rle4Of },
-            { "bmp 16-bit bit-fields", "bmp", R"(convert "$SRC" -define bmp:subtype=RGB565 bmp:"$OUT")" },
-            { "bmp 24-bit", "bmp", R"(convert "$SRC" -type truecolor bmp3:"$OUT")" },
-            { "bmp 24-bit top-down", "bmp", R"(convert "$SRC" -type truecolor bmp3:"$OUT")", detail::topDownOf },
-            { "bmp 32-bit with alpha", "bmp", R"(convert "$RGBA" -type truecoloralpha bmp:"$OUT")" },
-            { "ico 256 64 32 16", "ico", R"(convert "$SRC" -define icon:auto-resize=256,64,32,16 ico:"$OUT")" },
-            { "webp lossy", "webp", R"(cwebp -quiet -q 85 "$SRC" -o "$OUT")" },
-            { "webp lossless", "webp", R"(cwebp -quiet -lossless "$SRC" -o "$OUT")" },
-            { "webp with alpha", "webp", R"(cwebp -quiet -q 85 -exact "$RGBA" -o "$OUT")" },
-            { "webp animated", "webp", R"(img2webp -q 85 -lossy "$SRC" "$DIR/negative.png" -o "$OUT" >/dev/null)" },
-            { "tiff lzw", "tiff", R"(convert "$SRC" -compress lzw tiff:"$OUT")" },
-            { "tiff two pages", "tiff", R"(convert "$SRC" "$DIR/negative.png" -compress zip tiff:"$OUT")" },
-            { "heic", "heif", R"(heif-enc -q 90 "$SRC" -o "$OUT.heic" >/dev/null && mv "$OUT.heic" "$OUT")" },
-            { "heic with thumbnail", "heif",
-                R"(heif-enc -q 90 -t $((W / 2)) "$SRC" -o "$OUT.heic" >/dev/null && mv "$OUT.heic" "$OUT")" },
-            { "heic with alpha", "heif",
-                R"(heif-enc -q 90 "$RGBA" -o "$OUT.heic" >/dev/null && mv "$OUT.heic" "$OUT")" },
-            { "avif", "heif", R"(convert "$SRC" -quality 90 avif:"$OUT")" },
-            { "avif with alpha", "heif", R"(convert "$RGBA" -quality 90 avif:"$OUT")" },
-        };
+            { "jpeg baseline 4:2:0", "cj" }, { "jpeg baseline 4:2:2", "cj -sample 2x1" },
+            { "jpeg baseline 4:4:4", "cj -sample 1x1" }, { "jpeg progressive 4:2:0", "cj -progressive" },
+            { "jpeg progressive 4:4:4", "cj -progressive -sample 1x1" }, { "jpeg grey", "cj -grayscale" },
+            { "jpeg arithmetic progressive 4:4:4", "cj -arithmetic -progressive -sample 1x1" },
+            { "jpeg restart markers", "cj -restart 1" }, { "jpeg cmyk adobe", "im jpg -colorspace CMYK -quality 90" },
+            { "jpeg ycck adobe", "cp src.png \"$OUT\"", detail::ycckOf },
+            { "jpeg stray bytes between segments", "cj", detail::withStrayBytes },
+            { "gif interlaced", "im gif -interlace GIF" },
+            { "gif transparent", "im2 gif rgba.png -channel A -threshold 50% +channel" },
+            { "gif animated", "convert -delay 20 src.png negative.png -loop 0 gif:\"$OUT\"" },
+            { "bmp 1-bit", "im bmp3 +dither -remap palette2.png -type palette" },
+            { "bmp 4-bit", "im bmp3 +dither -colors 16 -type palette" },
+            { "bmp 8-bit", "im bmp3 +dither -colors 200 -type palette" },
+            { "bmp rle8", "im bmp3 +dither -colors 200 -type palette -compress RLE" },
+            { "bmp rle4", "im bmp3 +dither -colors 16 -type palette", detail::rle4Of },
+            { "bmp 16-bit bit-fields", "im bmp -define bmp:subtype=RGB565" },
+            { "bmp 24-bit", "im bmp3 -type truecolor" },
+            { "bmp 24-bit top-down", "im bmp3 -type truecolor", detail::topDownOf },
+            { "bmp 32-bit with alpha", "im2 bmp rgba.png -type truecoloralpha" },
+            { "ico 256 64 32 16", "im ico -define icon:auto-resize=256,64,32,16" },
+            { "webp lossy", "cwebp -quiet -q 85 src.png -o \"$OUT\"" },
+            { "webp lossless", "cwebp -quiet -lossless src.png -o \"$OUT\"" },
+            { "webp with alpha", "cwebp -quiet -q 85 -exact rgba.png -o \"$OUT\"" },
+            { "webp animated", "img2webp -q 85 -lossy src.png negative.png -o \"$OUT\" >/dev/null" },
+            { "tiff lzw", "im tiff -compress lzw" }, { "tiff two pages", "convert src.png negative.png tiff:\"$OUT\"" },
+            { "heic", "heif-enc -q 90 src.png -o \"$OUT.heic\" >/dev/null && mv \"$OUT.heic\" \"$OUT\"" },
+            { "heic with thumbnail",
+                "heif-enc -q 90 -t $((W / 2)) src.png -o \"$OUT.heic\" >/dev/null && mv \"$OUT.heic\" \"$OUT\"" },
+            { "heic with alpha", "heif-enc -q 90 rgba.png -o \"$OUT.heic\" >/dev/null && mv \"$OUT.heic\" \"$OUT\"" },
+            { "avif", "im avif -quality 90" }, { "avif with alpha", "im2 avif rgba.png -quality 90" } };
+        for (const int bits : { 1, 2, 4, 8, 16 })
+            list.push_back({ "png grey " + std::to_string(bits) + "-bit",
+                "im png -colorspace gray -depth " + std::to_string(bits)
+                    + " -define png:bit-depth=" + std::to_string(bits) + " -define png:color-type=0" });
         // Every Exif orientation, on a landscape and on a portrait picture.
-        for (const char* shape : { "landscape", "portrait" }) {
-            for (int orientation = 1; orientation <= 8; ++orientation) {
-                list.push_back({ "jpeg exif " + std::string(shape) + " " + std::to_string(orientation), "jpeg",
-                    "cjpeg -quality 90 -outfile \"$OUT\" \"$" + std::string(shape[0] == 'l' ? "SRC" : "TALL")
-                        + "_PPM\" && exiv2 -M'set Exif.Image.Orientation Short " + std::to_string(orientation)
-                        + "' \"$OUT\"" });
-            }
-        }
+        for (const char* shape : { "landscape", "portrait" })
+            for (char orientation = '1'; orientation <= '8'; ++orientation)
+                list.push_back({ "jpeg exif " + std::string(shape) + ' ' + orientation,
+                    std::string("cjpeg -quality 90 -outfile \"$OUT\" ") + (shape[0] == 'l' ? "src" : "tall")
+                        + ".ppm && exiv2 -M'set Exif.Image.Orientation Short " + orientation + "' \"$OUT\"" });
         return list;
     }();
     return rows;
@@ -260,35 +205,25 @@ inline const std::vector<Variant>& variants()
 
 struct File {
     QString name;
-    QString format;
     QString path;
 };
 
 // Writes every variant into `folder` from pictures of `size`; returns them, or an empty list with `error` set.
 inline std::vector<File> write(const QDir& folder, QSize size, QString* error)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    const auto set = [&](const char* name, const QString& value) { environment.insert(QLatin1String(name), value); };
-    set("W", QString::number(size.width()));
-    set("H", QString::number(size.height()));
-    set("DIR", folder.path());
-    for (const auto& [name, file] : { std::pair { "SRC", "src.png" }, { "TALL", "tall.png" }, { "RGBA", "rgba.png" },
-             { "SRC_PPM", "src.ppm" }, { "TALL_PPM", "tall.ppm" } })
-        set(name, folder.filePath(QLatin1String(file)));
     // Every variant at once, in the background: most of the time goes to starting the tools.
-    std::string script = "set -o pipefail; " + kPictures;
+    std::string script = "set -o pipefail; W=" + std::to_string(size.width()) + " H=" + std::to_string(size.height())
+        + " DIR='" + folder.path().toStdString() + "'\n" + kPictures;
     std::vector<File> files;
     for (const Variant& variant : variants()) {
         const QString name = QString::fromStdString(variant.name);
-        files.push_back({ name, QString::fromStdString(variant.format),
-            folder.filePath(QString(name).replace(QLatin1Char(' '), QLatin1Char('-'))) });
-        script += "\n( OUT='" + files.back().path.toStdString() + "'; " + variant.command + " ) || echo '"
-            + variant.name + "' >>\"$DIR/failed\" &";
+        files.push_back({ name, folder.filePath(QString(name).replace(QLatin1Char(' '), QLatin1Char('-'))) });
+        script += "( OUT='" + files.back().path.toStdString() + "'; " + variant.command + " ) || echo '" + variant.name
+            + "' >>failed &\n";
     }
-    script += "\nwait; ! cat \"$DIR/failed\" 2>/dev/null";
     QProcess shell;
-    shell.setProcessEnvironment(environment);
-    shell.start(QStringLiteral("bash"), { QStringLiteral("-c"), QString::fromStdString(script) });
+    shell.start(QStringLiteral("bash"),
+        { QStringLiteral("-c"), QString::fromStdString(script + "wait; ! cat failed 2>/dev/null") });
     if (!shell.waitForFinished(120000) || shell.exitStatus() != QProcess::NormalExit || shell.exitCode() != 0) {
         *error = QStringLiteral("not written: ") + QString::fromLocal8Bit(shell.readAll());
         return {};
@@ -298,7 +233,7 @@ inline std::vector<File> write(const QDir& folder, QSize size, QString* error)
             continue;
         QFile file(files[i].path);
         const QByteArray bytes = file.open(QIODevice::ReadWrite) ? variants()[i].rewrite(file.readAll()) : QByteArray();
-        if (bytes.isEmpty() || !file.resize(0) || file.write(bytes) != bytes.size()) {
+        if (bytes.isEmpty() || !file.resize(0) || !file.seek(0) || file.write(bytes) != bytes.size()) {
             *error = files[i].name + QStringLiteral(": not rewritten");
             return {};
         }
