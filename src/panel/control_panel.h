@@ -44,6 +44,7 @@ public:
     [[nodiscard]] backdrop::Backdrop& backdrop();
     [[nodiscard]] bool hasBackdrop() const { return m_backdrop != nullptr; }
     [[nodiscard]] platform::Timer& matchClockTimer() { return m_matchClockTimer; }
+    [[nodiscard]] platform::Timer& wallClockTimer() { return m_wallClockTimer; }
 
 public Q_SLOTS:
     // Start a ready match, end a running one, reset an ended one.

@@ -35,15 +35,7 @@ namespace {
 
     bool applies(When when, MatchState state)
     {
-        switch (when) {
-        case When::Always:
-            return true;
-        case When::Running:
-            return state == MatchState::Running;
-        case When::NotRunning:
-            return state != MatchState::Running;
-        }
-        return false;
+        return when == When::Always || (when == When::Running) == (state == MatchState::Running);
     }
 
 } // namespace

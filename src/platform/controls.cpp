@@ -15,13 +15,9 @@ namespace {
     void applyTextColours(QWidget* widget, const ControlDesign& design)
     {
         QPalette palette = widget->palette();
-        const QColor text = design.foreground.resolve(palette);
-        palette.setColor(QPalette::WindowText, text);
-        palette.setColor(QPalette::Text, text);
-        if (design.background) {
+        palette.setColor(QPalette::Text, design.foreground.resolve(palette));
+        if (design.background)
             palette.setColor(QPalette::Base, QColor::fromRgb(*design.background));
-            palette.setColor(QPalette::Window, QColor::fromRgb(*design.background));
-        }
         widget->setPalette(palette);
     }
 

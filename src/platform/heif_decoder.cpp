@@ -130,12 +130,12 @@ QImage decodeHeif(QIODevice& device, QSize cover)
     const Owned<const heif_image> image(decoded);
     int stride = 0;
     const uint8_t* pixels = heif()->image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
-    const int width = heif()->image_get_width(decoded, heif_channel_interleaved);
-    const int height = heif()->image_get_height(decoded, heif_channel_interleaved);
-    if (!pixels || width <= 0 || height <= 0)
+    if (!pixels)
         return {};
     // The copy leaves libheif's buffer free to go with `image`.
-    return QImage(pixels, width, height, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
+    return QImage(pixels, heif()->image_get_width(decoded, heif_channel_interleaved),
+        heif()->image_get_height(decoded, heif_channel_interleaved), stride,
+        alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
         .convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 }
 

@@ -16,6 +16,8 @@ public:
     void setEnabled(bool enabled);
     [[nodiscard]] bool isEnabled() const { return m_enabled; }
     [[nodiscard]] int interval() const { return m_interval; }
+    // How long until the next tick, or -1 when disabled.
+    [[nodiscard]] int remainingMs() const { return m_timer.remainingTime(); }
     // The next tick comes after `ms` instead of the interval (only while enabled).
     void setNextTickIn(int ms);
 

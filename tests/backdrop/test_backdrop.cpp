@@ -147,6 +147,14 @@ private Q_SLOTS:
             for (const QString& line : label->text().split('\n'))
                 QVERIFY2(metrics.horizontalAdvance(line) <= label->width(), name);
             QVERIFY(label->drawnPixelSize() * label->text().count('\n') + label->drawnPixelSize() <= label->height());
+            // Drawn from the label's left edge, the date's line over the time's.
+            const QImage shown = form.grab(label->geometry()).toImage();
+            QRect ink;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    ink |= shown.pixelColor(x, y) == QColor(0x00, 0x80, 0x00) ? QRect() : QRect(x, y, 1, 1);
+            QVERIFY(ink.left() < label->drawnPixelSize() / 2 // the match time begins with a blank
+                && ink.height() > label->drawnPixelSize() * (label->text().count('\n') + 0.5));
         }
     }
 };

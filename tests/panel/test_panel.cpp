@@ -146,6 +146,8 @@ private Q_SLOTS:
         QCOMPARE(p.form->palette().color(QPalette::Window), QColor(0x00, 0x80, 0x00));
         QVERIFY(!p.form->matchClockTimer().isEnabled() && !p.form->hasBackdrop());
         QCOMPARE(p.control("Text2")->toolTip(), QStringLiteral("选手姓名"));
+        QCOMPARE(p.control("Text2")->palette().color(QPalette::Base), QColor(0x00, 0x80, 0x00));
+        QCOMPARE(p.control("Text2")->palette().color(QPalette::Text), p.form->palette().color(QPalette::WindowText));
         QCOMPARE(p.control<platform::PictureFrame>("Image2")->picture().size(), QSize(316, 334));
         // Behind the buttons and name boxes, photos and score squares cover the frames' hatching.
         QStringList order;
@@ -186,6 +188,8 @@ private Q_SLOTS:
         row("letters score in a name box", "s Text1 \"a \"a \"j \"d", "结束比赛 1:1 选手1 buttons - shown");
         row("letters take back", "s a a j j Command8 \"d \"l \"l \"l", "结束比赛 1:0 选手1 buttons - shown");
         row("capitals and others do nothing", "s Command8 \"A \"J \"x", "结束比赛 0:0 选手1 buttons - shown");
+        row("Space clicks the button with the focus", "s Command1 Space", "结束比赛 1:0 选手1 buttons - shown");
+        row("Return does not", "s Command1 Return", "结束比赛 0:0 选手1 buttons - shown");
         row("letters type when ready", "Text1 \"a \"j", "开始比赛 0:0 选手1aj buttons - shown");
         row("letters do nothing when ended", "s s Command8 \"a \"j", "重新开始 0:0 选手1 buttons - shown");
         row("F2 hides the window buttons", "F2", "开始比赛 0:0 选手1 hidden - shown");
@@ -314,15 +318,25 @@ private Q_SLOTS:
         QCOMPARE(p.dialog.calls, answers.size());
     }
 
-    // The first wall-clock tick makes the backdrop, hidden, and writes the date over the time.
-    void wallClockCreatesHiddenBackdrop()
+    // The first wall-clock tick makes the backdrop, hidden, and writes the date over the time. Both clocks tick
+    // just after the turn of a whole second, of the day or of the match.
+    void clocksOnWholeSeconds()
     {
         Panel p;
+        p.clock.local = QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7, 250));
         p.form->showWallClock();
         QVERIFY(p.form->backdrop().isHidden() && p.form->backdrop().testAttribute(Qt::WA_WState_Created));
         const platform::DateTimeText expected = platform::dateTimeText(p.clock.local);
         QCOMPARE(
             p.form->backdrop().findChild<platform::Label*>("Label_T")->text(), expected.date + '\n' + expected.time);
+        QVERIFY(p.form->wallClockTimer().remainingMs() > 700 && p.form->wallClockTimer().remainingMs() <= 751);
+        play(p, "s");
+        p.clock.ms += 1300;
+        p.form->advanceMatchClock();
+        QVERIFY(p.form->matchClockTimer().remainingMs() > 650 && p.form->matchClockTimer().remainingMs() <= 700);
+        // A hidden panel comes back when the backdrop brings it in front.
+        p.form->showInFront();
+        QVERIFY(p.form->isVisible());
     }
 
     // One and two digits keep the design height; longer scores shrink just enough to stay inside.
@@ -341,6 +355,13 @@ private Q_SLOTS:
             larger.setPixelSize(label->drawnPixelSize() + 1);
             QVERIFY(QFontMetricsF(label->font()).horizontalAdvance(label->text()) <= label->width());
             QVERIFY(points < 100 || QFontMetricsF(larger).horizontalAdvance(label->text()) > label->width());
+            // Drawn in the middle of its yellow square.
+            const QImage square = p.form->grab(label->geometry()).toImage();
+            QRect ink;
+            for (int y = 0; y < square.height(); ++y)
+                for (int x = 0; x < square.width(); ++x)
+                    ink |= square.pixelColor(x, y) == QColor(0xFF, 0xFF, 0x80) ? QRect() : QRect(x, y, 1, 1);
+            QVERIFY(std::abs(ink.center().x() - 80) <= 3 && std::abs(ink.center().y() - 80) <= 6 && ink.height() > 40);
         }
     }
 

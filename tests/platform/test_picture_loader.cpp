@@ -236,7 +236,7 @@ private Q_SLOTS:
     // resident memory within 5 MB of where it was.
     void givesMemoryBack()
     {
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef SCOREBOARD_SANITIZED
         QSKIP("AddressSanitizer keeps freed memory in quarantine; its leak check covers the loads instead");
 #endif
         QVERIFY(QProcess::execute("bash",
