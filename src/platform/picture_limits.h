@@ -15,7 +15,7 @@ inline constexpr qint64 maxPixels = 100'000'000;
 
 // The widest format Qt decodes photos into is 8 bytes a pixel (16 bits a channel), so its allocation limit lets a
 // picture of the pixel cap through in any of them.
-inline constexpr int qtAllocationLimitMegabytes = int((maxPixels * 8 + (1 << 20) - 1) >> 20);
+inline constexpr int qtAllocationLimitMegabytes = 763; // 100 megapixels at 8 bytes, in MiB
 
 // libjpeg's working memory. A baseline JPEG decoded at 1/8 needs a few megabytes; a progressive one (or any with
 // several scans) needs every coefficient at once, 128 bytes a block: about 6 bytes a pixel at full-resolution

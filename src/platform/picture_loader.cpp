@@ -57,11 +57,9 @@ QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devic
 
 QImage FilePictureLoader::decode(QIODevice& device, QSize frameSize, qreal devicePixelRatio) const
 {
-    if (!std::isfinite(devicePixelRatio) || devicePixelRatio <= 0 || frameSize.isEmpty())
-        return {};
     const QSize target(
         int(std::round(frameSize.width() * devicePixelRatio)), int(std::round(frameSize.height() * devicePixelRatio)));
-    if (qint64(target.width()) * target.height() > picture_limits::maxPixels)
+    if (target.isEmpty() || qint64(target.width()) * target.height() > picture_limits::maxPixels)
         return {};
     // Decoders seek back and forth, and the file cap needs the size.
     if (!device.isOpen() || device.isSequential() || device.size() - device.pos() > picture_limits::maxFileBytes)

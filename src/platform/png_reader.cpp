@@ -31,7 +31,7 @@ namespace {
                 return;
             png_set_read_fn(m_png, device, readFromDevice);
             // No chunk can be longer than the data it is in.
-            png_set_chunk_malloc_max(m_png, png_alloc_size_t(std::max<qint64>(device->size() - device->pos(), 1)));
+            png_set_chunk_malloc_max(m_png, png_alloc_size_t(device->size() - device->pos()));
         }
         ~Reading() { png_destroy_read_struct(&m_png, m_info ? &m_info : nullptr, nullptr); }
         Reading(const Reading&) = delete;
@@ -89,7 +89,6 @@ namespace {
         else
             png_set_filler(png, 0xFF, PNG_FILLER_BEFORE);
 #endif
-        png_set_interlace_handling(png);
         png_read_update_info(png, info);
         image = QImage(int(png_get_image_width(png, info)), int(png_get_image_height(png, info)),
             alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);

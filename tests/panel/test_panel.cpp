@@ -2,6 +2,7 @@
 // shows (the match cycle, the keyboard map, full screen, minimising, closing), dragging and photos.
 
 #include <QLineEdit>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QWindow>
 
@@ -312,8 +313,21 @@ private Q_SLOTS:
             if (p.control<platform::PictureFrame>(name)->picture() != defaultPhoto)
                 changed << name;
         QTEST(changed.join(' '), "changed");
-        // A dropped file loads as a picked one does, without the dialog.
-        Q_EMIT p.control<platform::PictureFrame>("Image2")->fileDropped(QStringLiteral("/p/dropped.png"));
+        // Only a left click opens the dialog; a file dropped from a file manager loads as a picked one does, one file
+        // at a time.
+        QTest::mouseClick(p.control("Image1"), Qt::RightButton);
+        QTest::mouseRelease(p.control("Image1"), Qt::LeftButton);
+        QMimeData one, two;
+        one.setUrls({ QUrl::fromLocalFile("/p/dropped.png") });
+        two.setUrls({ QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/b.png") });
+        for (QMimeData* mime : { &two, &one }) {
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, mime, Qt::LeftButton, {});
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(p.control("Image2"), &enter);
+            QCoreApplication::sendEvent(p.control("Image2"), &drop);
+            QCOMPARE(enter.isAccepted(), mime == &one);
+        }
+        QCOMPARE(p.loader.paths.mid(answers.filter(QLatin1String("/p/")).size()), QStringList { "/p/dropped.png" });
         QCOMPARE(p.control<platform::PictureFrame>("Image2")->picture().pixel(0, 0), QColor(Qt::blue).rgb());
         QCOMPARE(p.dialog.calls, answers.size());
     }
