@@ -12,7 +12,7 @@
 #                       root and apt's downloads are kept in WORK_DIR/../clean-root-cache; a week-old root is made anew.
 #
 # usage: check.sh BUILD_DIR WORK_DIR PART   (SCOREBOARD_DEBIAN_MIRROR names another mirror)
-# shellcheck disable=SC2016,SC2034,SC2174 # the conditions are single-quoted to be evaluated, and so reported, as written
+# shellcheck disable=SC2016,SC2034,SC1091 # the conditions are single-quoted to be evaluated, and so reported, as written
 set -uo pipefail
 export LC_ALL=C
 
@@ -20,18 +20,16 @@ build=${1:?usage: check.sh BUILD_DIR WORK_DIR PART} work=${2:?} part=${3:?}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 id=io.github.eightball_scoreboard.Scoreboard failures=0
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
-fail() { printf 'FAIL: %s\n' "$*" >&2 && failures=$((failures + 1)); }
-die() { printf 'FAIL: %s\n' "$*" >&2 && exit 1; }
+fail() { printf 'FAIL: %s\n' "$1" >&2 && failures=$((failures + 1)) && ((${2:-0} == 0)) || exit "$2"; }
+die() { fail "$1" 1; }
 # expect: each line of stdin is a condition; one that does not hold is reported as written.
 expect() { local c && while read -r c; do [[ -z $c ]] || eval "$c" </dev/null || fail "$c"; done; }
 rm -rf --one-file-system "$work" && mkdir -p "$work"
 DESTDIR=$work/stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 || die "cmake --install; see $work"
 root=$work/stage/usr
-if [[ $part != install_layout ]]; then
-    cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" 2>&1 || die "cpack; see $work/cpack.log"
-    arch=$(dpkg --print-architecture) && deb=$work/deb/scoreboard_${version}_$arch.deb
-    [[ -f $deb ]] || die "cpack wrote no ${deb##*/}"
-fi
+[[ $part == install_layout ]] || cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" 2>&1 || die "cpack; see $work"
+arch=$(dpkg --print-architecture) && deb=$work/deb/scoreboard_${version}_$arch.deb
+[[ $part == install_layout || -f $deb ]] || die "cpack wrote no ${deb##*/}"
 
 case $part in
 install_layout)
@@ -60,35 +58,26 @@ package_deb)
     dpkg-deb -x "$deb" "$work/contents"
     # The package that owns each library the executable links, as this system resolves it.
     owners=$(readelf -d "$work/contents/usr/bin/scoreboard" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | while read -r so; do
-        path=$(ldconfig -p | awk -v so="$so" '$1 == so { print $NF; exit }')
-        owner=$(dpkg-query -S "$(readlink -f "$path")" "$path" 2>/dev/null | head -n1 | cut -d: -f1) && echo "${owner:-(none)-for-$so}"
-    done)
-    echo "Depends:$depends" && lintian -I "$deb" >"$work/lintian.log" 2>&1
-    lintian=$? && cat "$work/lintian.log"
+        path=$(ldconfig -p | awk -v so="$so" '$1 == so { print $NF; exit }') && owner=$(dpkg-query -S "$(readlink -f "$path")" "$path" 2>/dev/null)
+        echo "${owner%%:*}" | grep . || echo "(none)-for-$so"; done)
     expect <<'CHECKS'
 [[ $(field Package) == scoreboard && $(field Version) == $version && $(field Architecture) == $arch && -n $(field Maintainer) ]]
 ! for p in qt6-qpa-plugins qt6-image-formats-plugins fonts-noto-cjk $owners; do [[ $depends == *" $p "* ]] || echo "$p"; done | grep .
 [[ $(cd $work/stage && find . -type f | sort) == "$(cd $work/contents && find . -type f | sort)" ]]
 ! dpkg-deb -c $deb | awk '$2 != "root/root"' | grep .
 [[ $(gzip -dc $work/contents/usr/share/doc/scoreboard/changelog.gz | dpkg-parsechangelog -l - -S Version) == $version ]]
-((lintian == 0)) && ! grep '^[EW]: ' $work/lintian.log
+lintian -I $deb >$work/lintian.log 2>&1 && ! grep '^[EW]: ' $work/lintian.log
 CHECKS
     ;;
 package_clean_root)
-    skip() { echo "SKIP: $*" && exit 77; }
-    offline() { ! grep -qiE 'Failed getting release|download|resolve|Temporary failure|Failed to fetch|connect|unreachable' "$1" || skip "no Debian mirror (see $1)"; }
-    ((EUID == 0)) || skip "debootstrap and chroot need root"
-    mirror=${SCOREBOARD_DEBIAN_MIRROR:-http://deb.debian.org/debian} cache=$(dirname "$work")/clean-root-cache
-    suite=$(. /etc/os-release && echo "$VERSION_CODENAME") && tarball=$cache/minbase-$suite.tar root=$work/root
-    trap 'rm -rf --one-file-system "$root"' EXIT
-    mkdir -p "$cache/apt" "$root" && find "$cache" -maxdepth 1 -name "${tarball##*/}" -mtime +7 -delete
-    if [[ -f $tarball ]]; then
-        tar -C "$root" -xf "$tarball" || die "could not unpack $tarball"
-    else
-        debootstrap --variant=minbase "$suite" "$root" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-            { offline "$work/debootstrap.log" && die "debootstrap; see $work/debootstrap.log"; }
-        tar -C "$root" -cf "$tarball.part" . && mv "$tarball.part" "$tarball"
-    fi
+    ((EUID == 0)) || { echo "SKIP: debootstrap and chroot need root" && exit 77; }
+    offline() { ! grep -qiE 'Failed getting release|download|resolve|Temporary failure|Failed to fetch|connect|unreachable' "$1" || { echo "SKIP: no Debian mirror (see $1)" && exit 77; }; }
+    mirror=${SCOREBOARD_DEBIAN_MIRROR:-http://deb.debian.org/debian} cache=$(dirname "$work")/clean-root-cache root=$work/root
+    minbase=$cache/minbase-$(. /etc/os-release && echo "$VERSION_CODENAME") && trap 'rm -rf --one-file-system "$root"' EXIT
+    mkdir -p "$cache/apt" && find "$cache" -maxdepth 1 -name "${minbase##*/}" -mtime +7 -exec rm -rf --one-file-system {} +
+    [[ -d $minbase ]] || { debootstrap --variant=minbase "${minbase##*-}" "$minbase.part" "$mirror" >"$work/debootstrap.log" 2>&1 &&
+        mv "$minbase.part" "$minbase"; } || { offline "$work/debootstrap.log" && die "debootstrap; see $work/debootstrap.log"; }
+    cp -a "$minbase" "$root" || die "could not copy $minbase"
     in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
     cp "$deb" "$root/tmp/" && find "$cache/apt" -name '*.deb' -exec cp -t "$root/var/cache/apt/archives/" {} +
     in_root apt-get -q -o Acquire::Retries=3 update >"$work/apt.log" 2>&1 || { offline "$work/apt.log" && die "apt-get update; see $work/apt.log"; }
@@ -96,8 +85,8 @@ package_clean_root)
     in_root apt-get -q -y -o Dpkg::Options::=--force-unsafe-io install --no-install-recommends "/tmp/${deb##*/}" >>"$work/apt.log" 2>&1 ||
         die "apt-get could not install the package; see $work/apt.log"
     find "$root/var/cache/apt/archives" -maxdepth 1 -name '*.deb' -exec cp -n -t "$cache/apt/" {} +
-    mkdir -p -m 700 "$root/run/user/0"
-    printf '#!/bin/sh\nexec chroot %q env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 XDG_RUNTIME_DIR=/run/user/0 DISPLAY="$DISPLAY" %s\n' \
+    # root's home is private (0700), as Qt wants its runtime folder.
+    printf '#!/bin/sh\nexec chroot %q env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 XDG_RUNTIME_DIR=/root DISPLAY="$DISPLAY" %s\n' \
         "$root" "$(sed -n 's/^Exec=//p' "$root"/usr/share/applications/*.desktop)" >"$work/installed" && chmod +x "$work/installed"
     XS_ARTIFACTS=$work/window bash "$here/../window/run.sh" "$work/installed" start close_f4 || fail "the installed program (rows above)"
     plugins=$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/qt6/plugins

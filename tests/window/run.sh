@@ -9,7 +9,7 @@
 # SESSION_MANAGER_TOOL, the session_manager helper for the logout row (by default from PROGRAM's build).
 # shellcheck disable=SC2317,SC2329 # the steps and checks are called by name from the table
 # shellcheck disable=SC2046,SC2206 # ImageMagick's arguments and points split on purpose (globs are off)
-# shellcheck disable=SC2128,SC2015 # $w is a step's first word; A && B || C reports either failing
+# shellcheck disable=SC2128,SC2015 # $step is a step's first word; A && B || C reports either failing
 # shellcheck disable=SC2034,SC2174 # xdotool sets all four of its variables; -m is for the runtime folder itself
 set -uo pipefail
 set -f # the rows' words are patterns and points, never file names
@@ -36,7 +36,7 @@ geom() {
 # sees; -screen reads the screen, not each window apart), or a screenshot of headless Weston.
 grab() {
     [[ $kind == headless ]] || { import -silent -window root -screen "$SRC"; return; }
-    rm -f "$A"/wayland-screenshot-*.png && (cd "$A" && WAYLAND_DISPLAY=$sock weston-screenshooter) &>/dev/null
+    find "$A" -name 'wayland-screenshot-*' -delete && (cd "$A" && WAYLAND_DISPLAY=$sock weston-screenshooter) &>/dev/null
     SRC=$(find "$A" -name 'wayland-screenshot-*.png' -print -quit) && SRC=${SRC:-none}
 }
 # box: BX BY BW BH, the bounding box of the pure 008000 pixels: the program's green, on Weston where its
@@ -137,20 +137,12 @@ a_snap() { rect[$1]=$2 && face[$1]=$(digest "$2"); }
 
 # check CHECK [+ CHECK...]: all of them hold now.
 check() {
-    local w=() word
-    for word in "$@" +; do
-        [[ $word != + ]] && w+=("$word") && continue
-        declare -F "c_$w" >/dev/null || xs_die "$name: no check or action '$w'"
-        "c_$w" "${w[@]:1}" || return 1
-        w=()
-    done
+    local i=1 && while ((i <= $#)) && [[ ${!i} != + ]]; do i=$((i + 1)); done
+    declare -F "c_$1" >/dev/null || xs_die "$name: no check or action '$1'"
+    "c_$1" "${@:2:i-2}" && { ((i > $#)) || check "${@:i+1}"; }
 }
 # hold MS CHECK...: holds on every look for MS.
-holds() {
-    local end=$(($(xs_now_ms) + $1)) && shift
-    while check "$@"; do (($(xs_now_ms) < end)) || return 0 && sleep 0.02; done
-    return 1
-}
+holds() { local end=$(($(xs_now_ms) + $1)) && until (($(xs_now_ms) > end)); do check "${@:2}" || return 1; sleep 0.02; done; }
 
 # --- Rows ------------------------------------------------------------------------------------------------------
 

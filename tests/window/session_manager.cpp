@@ -1,31 +1,29 @@
 // The smallest X session manager (XSMP over ICE) that ends a session as a desktop's logout does, for the
 // logout row. It prints "SESSION_MANAGER=<address>"; at a line on stdin it asks its one client to save itself
 // for a shutdown, and tells it to die once it has. It ends when the client closes the connection.
-#include <X11/ICE/ICElib.h>
 #include <X11/SM/SMlib.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 SmsConn g_client = nullptr;
 Bool anyHost(char*) { return True; } // a private socket, for one check
 
-// Only the messages a Qt client sends need an answer; the library calls no callback for the others.
+// The messages a Qt client sends in a logout, and no others (the library would call a missing callback).
 Status newClient(SmsConn, SmPointer, unsigned long* mask, SmsCallbacks* on, char**)
 {
     *mask = SmsRegisterClientProcMask | SmsSaveYourselfDoneProcMask | SmsCloseConnectionProcMask
-        | SmsSetPropertiesProcMask | SmsDeletePropertiesProcMask | SmsInteractRequestProcMask;
+        | SmsSetPropertiesProcMask | SmsDeletePropertiesProcMask;
     *on = {};
-    on->register_client.callback = [](SmsConn c, SmPointer, char*) { return g_client = c, SmsRegisterClientReply(c, SmsGenerateClientID(c)); };
+    on->register_client.callback
+        = [](SmsConn c, SmPointer, char*) { return g_client = c, SmsRegisterClientReply(c, SmsGenerateClientID(c)); };
     on->save_yourself_done.callback = [](SmsConn c, SmPointer, Bool) { SmsDie(c); };
     on->close_connection.callback = [](SmsConn, SmPointer, int, char**) { std::exit(0); };
-    on->set_properties.callback = [](SmsConn, SmPointer, int, SmProp**) { };
-    on->delete_properties.callback = [](SmsConn, SmPointer, int, char**) { };
-    on->interact_request.callback = [](SmsConn c, SmPointer, int) { SmsInteract(c); };
+    on->set_properties.callback = [](SmsConn, SmPointer, int, SmProp**) {};
+    on->delete_properties.callback = [](SmsConn, SmPointer, int, char**) {};
     return 1;
 }
 } // namespace
@@ -34,12 +32,12 @@ int main()
 {
     char error[256] = "no local ICE socket";
     int count = 0;
-    IceListenObj *listeners = nullptr, local = nullptr; // the local socket alone is offered: no client comes over the network
+    IceListenObj *listeners = nullptr, local = nullptr; // local/...: no client comes over the network
     IceSetIOErrorHandler([](IceConn) { std::exit(1); });
     if (SmsInitialize("scoreboard-tests", "1", newClient, nullptr, anyHost, sizeof error, error)
         && IceListenForConnections(&count, &listeners, sizeof error, error))
         for (int i = 0; i < count; IceSetHostBasedAuthProc(listeners[i++], anyHost))
-            if (char* id = IceGetListenConnectionString(listeners[i]); !local && std::strncmp(id, "local/", 6) == 0)
+            if (char* id = IceGetListenConnectionString(listeners[i]); !local && *id == 'l')
                 local = listeners[i], std::printf("SESSION_MANAGER=%s\n", id), std::fflush(stdout);
     if (!local)
         return std::fprintf(stderr, "session_manager: %s\n", error), 1;
