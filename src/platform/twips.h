@@ -10,10 +10,10 @@ namespace platform {
 inline constexpr int kTwipsPerPixel = 15;
 
 struct TwipRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
+    int left;
+    int top;
+    int width;
+    int height;
 };
 
 [[nodiscard]] int twipsToPixels(double twips);

@@ -177,7 +177,7 @@ inline const std::vector<Variant>& variants()
             { "bmp 24-bit", "im bmp3 -type truecolor" },
             { "bmp 24-bit top-down", "im bmp3 -type truecolor", detail::topDownOf },
             { "bmp 32-bit with alpha", "im2 bmp rgba.png -type truecoloralpha" },
-            { "ico 256 64 32 16", "im ico -define icon:auto-resize=256,64,32,16" },
+            { "ico 16 32 64 256", "im ico -define icon:auto-resize=16,32,64,256" },
             { "webp lossy", "cwebp -quiet -q 85 src.png -o \"$OUT\"" },
             { "webp lossless", "cwebp -quiet -lossless src.png -o \"$OUT\"" },
             { "webp with alpha", "cwebp -quiet -q 85 -exact rgba.png -o \"$OUT\"" },

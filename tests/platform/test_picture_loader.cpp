@@ -118,9 +118,10 @@ private Q_SLOTS:
             QString path = file.path;
             if (file.name.startsWith("heic") || file.name.startsWith("avif"))
                 QProcess::execute("heif-convert", { file.path, path = file.path + ".png" });
-            // Of an icon, the first image: ImageMagick writes the largest first.
+            // Of an icon, the largest image, the last as written here.
             QImageReader reader(path);
             reader.setAutoTransform(true);
+            reader.jumpToImage(reader.imageCount() - 1);
             const QImage reference = reader.read();
             for (const qreal dpr : { 1.0, 2.0 })
                 QTest::addRow("%s at %gx", qPrintable(file.name), dpr)
@@ -152,7 +153,7 @@ private Q_SLOTS:
         for (const char* name :
             { "png rgb 8-bit", "png palette 4-bit", "png interlaced", "jpeg baseline 4:2:0", "jpeg progressive 4:4:4",
                 "jpeg arithmetic progressive 4:4:4", "jpeg restart markers", "gif interlaced", "bmp 24-bit", "bmp rle8",
-                "ico 256 64 32 16", "webp lossy", "webp lossless", "tiff lzw", "heic", "avif" }) {
+                "ico 16 32 64 256", "webp lossy", "webp lossless", "tiff lzw", "heic", "avif" }) {
             const QString path = file(name).path;
             const QByteArray bytes = readFile(path);
             const QImage undamaged = FilePictureLoader().load(path, kFrame, 1.0);

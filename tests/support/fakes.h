@@ -1,12 +1,9 @@
 #pragma once
 
-// Stand-ins for time, the file dialog and the picture loader, so tests drive the panel without
-// waiting and without opening real dialogs; and a panel wired to them, built fresh for each test.
+// Stand-ins for time, the file dialog and the picture loader, so tests drive the panel without waiting and
+// without opening real dialogs; and a panel wired to them, built fresh for each test.
 
-#include <QDateTime>
-#include <QImage>
 #include <QPushButton>
-#include <QStringList>
 #include <QTest>
 
 #include <memory>
@@ -15,24 +12,21 @@
 
 namespace testing {
 
-class FakeClock final : public platform::Clock {
-public:
+struct FakeClock final : platform::Clock {
     [[nodiscard]] qint64 monotonicMs() const override { return ms; }
     [[nodiscard]] QDateTime localNow() const override { return local; }
     qint64 ms = 5'000'000; // a monotonic clock need not start at 0
     QDateTime local { QDate(2026, 12, 6), QTime(19, 30, 5) };
 };
 
-class FakeDialog final : public platform::FileDialog {
-public:
+struct FakeDialog final : platform::FileDialog {
     [[nodiscard]] QString chooseFile(QWidget*) override { return calls++, answer; }
     QString answer;
     int calls = 0;
 };
 
 // A blue picture of the frame's size, or nothing for a "bad" file.
-class FakeLoader final : public platform::PictureLoader {
-public:
+struct FakeLoader final : platform::PictureLoader {
     [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal dpr) const override
     {
         paths << path;
@@ -58,9 +52,8 @@ struct Panel {
     }
     [[nodiscard]] QString text(const char* name) const
     {
-        if (auto* label = control<platform::Label>(name))
-            return label->text();
-        return control<QPushButton>(name)->text();
+        auto* label = control<platform::Label>(name);
+        return label ? label->text() : control<QPushButton>(name)->text();
     }
     [[nodiscard]] QString scores() const { return text("Label1") + ':' + text("Label2"); }
     [[nodiscard]] QString matchTime() const
