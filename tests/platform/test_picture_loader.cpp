@@ -118,10 +118,11 @@ private Q_SLOTS:
             QString path = file.path;
             if (file.name.startsWith("heic") || file.name.startsWith("avif"))
                 QProcess::execute("heif-convert", { file.path, path = file.path + ".png" });
-            // Of an icon, the largest image, the last as written here.
+            // Of an icon, the largest image, the last as written here; of any other file, its first.
             QImageReader reader(path);
             reader.setAutoTransform(true);
-            reader.jumpToImage(reader.imageCount() - 1);
+            if (file.name.startsWith("ico"))
+                reader.jumpToImage(reader.imageCount() - 1);
             const QImage reference = reader.read();
             for (const qreal dpr : { 1.0, 2.0 })
                 QTest::addRow("%s at %gx", qPrintable(file.name), dpr)
