@@ -19,8 +19,9 @@ namespace {
 
 // A scenario, a token at a time: s, a, d, j, l click the match and score buttons and @name any control; F1 ... F11,
 // Esc, Space, Tab and Return are keys; "x types the character x; t, T and . let 1 s, 3.5 s and 0.4 s pass; r
-// restores a minimised panel and w minimises it as a window manager would; Text1, Text2 and Command8 take the
-// focus; x-panel and x-backdrop are close requests from outside.
+// restores a minimised panel and w minimises it as a window manager would; drag:X,Y (rdrag: with the right button)
+// presses there, moves 20, 30 pixels and lets go; Text1, Text2 and Command8 take the focus; x-panel and x-backdrop
+// are close requests from outside.
 void play(Panel& p, const QString& ops)
 {
     QWindow* window = p.form->windowHandle();
@@ -42,14 +43,24 @@ void play(Panel& p, const QString& ops)
             p.form->setWindowState(op == "r" ? Qt::WindowNoState : Qt::WindowMinimized);
         else if (op.startsWith('@'))
             QTest::mouseClick(p.control(op.mid(1).toLatin1()), Qt::LeftButton);
-        else if (op.startsWith("x-"))
+        else if (op.contains("drag:")) {
+            const QPoint at(op.section(':', 1).section(',', 0, 0).toInt(), op.section(',', 1).toInt());
+            QWidget* target = p.form->childAt(at) ? p.form->childAt(at) : p.form.get();
+            const QPoint from = target->mapFrom(p.form.get(), at), to = from + QPoint(20, 30);
+            const Qt::MouseButton button = op[0] == 'r' ? Qt::RightButton : Qt::LeftButton;
+            QTest::mousePress(target, button, {}, from);
+            QMouseEvent move(QEvent::MouseMove, to, target->mapToGlobal(QPointF(to)), Qt::NoButton, button, {});
+            QCoreApplication::sendEvent(target, &move);
+            QTest::mouseRelease(target, button, {}, to);
+        } else if (op.startsWith("x-"))
             (op == "x-panel" ? static_cast<QWidget*>(p.form.get()) : &p.form->backdrop())->close();
         else
             p.control(op.toLatin1())->setFocus();
     }
 }
 
-// Match button caption, scores, first name, window buttons, backdrop, panel state and match time.
+// Match button caption, scores, first name, window buttons, backdrop, panel state, match time and whether the
+// panel has moved from where it was shown.
 QString observe(const Panel& p)
 {
     const bool backdrop = p.form->hasBackdrop() && p.form->backdrop().isVisible();
@@ -58,9 +69,9 @@ QString observe(const Panel& p)
         p.quits                     ? "closed"
             : p.form->isMinimized() ? "minimised"
                                     : "shown",
-        p.matchTime().trimmed() }
+        p.matchTime(), p.form->pos() == p.shownAt ? "" : "moved" }
         .join(' ')
-        .trimmed();
+        .simplified();
 }
 
 const QString kReady = QStringLiteral("开始比赛");
@@ -215,6 +226,14 @@ private Q_SLOTS:
         row("panel closed from outside", "x-panel", "开始比赛 0:0 选手1 buttons - closed");
         row("panel closed, full screen", "F11 x-panel", "开始比赛 0:0 选手1 buttons - closed");
         row("backdrop closed, full screen", "F11 x-backdrop", "开始比赛 0:0 选手1 buttons - closed");
+        // The background and the frames' hatching start a drag with the left button; controls do not.
+        row("drag on the background", "drag:10,300", "开始比赛 0:0 选手1 buttons - shown moved");
+        row("drag on a frame's hatching", "drag:45,300", "开始比赛 0:0 选手1 buttons - shown moved");
+        row("right-button drag", "rdrag:10,300", "开始比赛 0:0 选手1 buttons - shown");
+        row("drag on a score", "drag:100,300", "开始比赛 0:0 选手1 buttons - shown");
+        row("drag on a photo", "drag:100,150", "开始比赛 0:0 选手1 buttons - shown");
+        row("drag on a name box", "drag:100,50", "开始比赛 0:0 选手1 buttons - shown");
+        row("drag on VS", "drag:300,250", "开始比赛 0:0 选手1 buttons - shown");
     }
 
     void scenarios()
@@ -261,35 +280,6 @@ private Q_SLOTS:
         QTEST(drag.mouseMove(move, QPoint(1500, 3000)).value_or(QPoint(-1, -1)), "expected");
         drag.mouseUp();
         QVERIFY(!drag.mouseMove(move, QPoint(1500, 3000)));
-    }
-
-    // The background and the frames' hatching start a drag; labels, photos and name boxes do not.
-    void dragStartsOnBackgroundOnly_data()
-    {
-        QTest::addColumn<QPoint>("at");
-        QTest::addColumn<bool>("moves");
-        QTest::newRow("background") << QPoint(10, 300) << true;
-        QTest::newRow("frame hatching") << QPoint(45, 300) << true;
-        QTest::newRow("score label") << QPoint(100, 300) << false;
-        QTest::newRow("photo") << QPoint(100, 150) << false;
-        QTest::newRow("name box") << QPoint(100, 50) << false;
-        QTest::newRow("VS") << QPoint(300, 250) << false;
-    }
-
-    void dragStartsOnBackgroundOnly()
-    {
-        Panel p;
-        p.show();
-        QFETCH(QPoint, at);
-        QWidget* target = p.form->childAt(at) ? p.form->childAt(at) : p.form.get();
-        const QPoint local = target->mapFrom(p.form.get(), at), start = p.form->pos();
-        QTest::mousePress(target, Qt::LeftButton, {}, local);
-        QMouseEvent move(QEvent::MouseMove, QPointF(local + QPoint(20, 30)),
-            target->mapToGlobal(QPointF(local + QPoint(20, 30))), Qt::NoButton, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(target, &move);
-        QTest::mouseRelease(target, Qt::LeftButton, {}, local + QPoint(20, 30));
-        QFETCH(bool, moves);
-        QCOMPARE(p.form->pos(), start + (moves ? QPoint(20, 30) : QPoint()));
     }
 
     // Dialog answers, one a click on Image1 and Image2 in turn; "bad" files fail to load, empty is cancel.
@@ -438,12 +428,7 @@ private Q_SLOTS:
                 p->dialog.answer = QStringList { "", "/p/good.jpg", "/p/bad.txt" }[int(random() % 3)];
                 QTest::mouseClick(p->control(random() % 2 ? "Image1" : "Image2"), Qt::LeftButton);
             } else if (op == "drag") {
-                const QPoint from(10, 250 + int(random() % 100)), to = from + QPoint(int(random() % 40) - 20, 7);
-                QTest::mousePress(p->form.get(), random() % 5 ? Qt::LeftButton : Qt::RightButton, {}, from);
-                QMouseEvent move(
-                    QEvent::MouseMove, to, p->form->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton, {});
-                QCoreApplication::sendEvent(p->form.get(), &move);
-                QTest::mouseRelease(p->form.get(), Qt::LeftButton, {}, to);
+                play(*p, QStringLiteral("%1drag:10,%2").arg(random() % 5 ? "" : "r").arg(250 + random() % 100));
             } else {
                 matchStartMs = op == "F5" && caption == kReady ? p->clock.ms : matchStartMs;
                 play(*p, op);

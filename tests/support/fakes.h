@@ -43,6 +43,7 @@ struct Panel {
     FakeDialog dialog;
     FakeLoader loader;
     int quits = 0;
+    QPoint shownAt;
     std::unique_ptr<panel::ControlPanel> form { std::make_unique<panel::ControlPanel>(
         panel::Services { clock, dialog, loader, [this] { ++quits; } }) };
 
@@ -61,9 +62,10 @@ struct Panel {
         return form->hasBackdrop() ? form->backdrop().findChild<platform::Label*>("Label_time")->text() : QString();
     }
     // Shown and active, so keys reach the panel's window as they do on screen.
-    void show() const
+    void show()
     {
         form->show();
+        shownAt = form->pos();
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }

@@ -15,8 +15,8 @@ set -uo pipefail
 set -f # the rows' words are patterns and points, never file names
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source-path=SCRIPTDIR source=session.sh
-source "$here/session.sh"
+# shellcheck source-path=SCRIPTDIR source=../../scripts/x-session.sh
+source "$here/../../scripts/x-session.sh"
 program=${1:?usage: run.sh PROGRAM [ROW...]} && shift
 sm_tool=${SESSION_MANAGER_TOOL:-$(dirname "$program")/tests/window/session_manager}
 base=${XS_ARTIFACTS:-$(mktemp -d "${TMPDIR:-/tmp}/window.XXXXXX")}

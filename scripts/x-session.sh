@@ -1,7 +1,7 @@
 # shellcheck shell=bash disable=SC2034 # the XS_ variables are results for the sourcing script
 # shellcheck disable=SC2016,SC2015,SC2155,SC2174 # eval'd predicates; A && B || C reports either failing
 # A private X session: Xvfb on a display it picks itself, managed by openbox. Sourced by the real-window
-# harness (run.sh), bench/run and scripts/screenshots. xs_start starts both and waits until they answer; on
+# harness (tests/window/run.sh), bench/run and scripts/screenshots. xs_start starts both and waits until they answer; on
 # exit, xs_stop ends them and every client started with xs_launch (or added to XS_LAUNCHED).
 #
 # Waits poll every 20 ms against a deadline: as quick as the program allows, bounded when it hangs.
