@@ -82,8 +82,6 @@ void Backdrop::closeEvent(QCloseEvent* event)
 
 void Backdrop::keepPanelInFrontOnce()
 {
-    if (!m_frontKeeper.isEnabled())
-        return;
     m_showPanel();
     m_frontKeeper.setEnabled(false);
 }

@@ -31,15 +31,14 @@ public:
     [[nodiscard]] platform::Timer& frontKeeper() { return m_frontKeeper; }
     [[nodiscard]] QSizeF resizeFactors() const { return m_resizer->factors(); }
 
-public Q_SLOTS:
-    // Once per enabling of the front keeper, 100 ms after it: the panel in front again.
-    void keepPanelInFrontOnce();
-
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Once per enabling of the front keeper, 100 ms after it: the panel in front again.
+    void keepPanelInFrontOnce();
+
     std::function<void()> m_showPanel;
     std::function<void()> m_closeProgram;
     platform::ProportionalResizer* m_resizer;
