@@ -71,7 +71,6 @@ void buildControls(QWidget* window, std::span<const ControlDesign> designs)
         control->setObjectName(QString::fromUtf8(design.name));
         if (design.kind != ControlKind::Line)
             control->setGeometry(toPixels(design.rect));
-        control->raise();
         if (design.tabIndex >= 0)
             focusable.emplace_back(design.tabIndex, control);
         else

@@ -25,7 +25,8 @@ public:
 class FilePictureLoader final : public PictureLoader {
 public:
     [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal devicePixelRatio) const override;
-    // Decodes from the device's current position; load() and fuzzing both come through here.
+    // Decodes from the current position of an open, random-access device (decoders seek back and forth, and the
+    // file cap needs the size); load() and fuzzing both come through here.
     [[nodiscard]] QImage decode(QIODevice& device, QSize frameSize, qreal devicePixelRatio) const;
 };
 

@@ -1,9 +1,13 @@
 // The control panel as the operator meets it: its layout, and scenarios of clicks, keys and time with what then
 // shows (the match cycle, the keyboard map, full screen, minimising, closing), dragging and photos.
 
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QWindow>
 
 #include <deque>
@@ -11,6 +15,7 @@
 
 #include "../support/fakes.h"
 #include "panel/drag.h"
+#include "platform/file_dialog.h"
 #include "platform/startup.h"
 
 using testing::Panel;
@@ -59,7 +64,7 @@ void play(Panel& p, const QString& ops)
     }
 }
 
-// Match button caption, scores, first name, window buttons, backdrop, panel state, match time and whether the
+// Match button caption, scores, first name, window buttons, backdrop, panel state, match time and how far the
 // panel has moved from where it was shown.
 QString observe(const Panel& p)
 {
@@ -69,10 +74,23 @@ QString observe(const Panel& p)
         p.quits                     ? "closed"
             : p.form->isMinimized() ? "minimised"
                                     : "shown",
-        p.matchTime(), p.form->pos() == p.shownAt ? "" : "moved" }
+        p.matchTime(),
+        p.form->pos() == p.shownAt
+            ? ""
+            : QStringLiteral("moved %1,%2").arg(p.form->x() - p.shownAt.x()).arg(p.form->y() - p.shownAt.y()) }
         .join(' ')
         .simplified();
 }
+
+// Counts the paint events of the widgets it filters.
+struct PaintCounter : QObject {
+    QHash<QObject*, int> painted;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        painted[watched] += event->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 const QString kReady = QStringLiteral("开始比赛");
 const QString kRunning = QStringLiteral("结束比赛");
@@ -100,6 +118,23 @@ private Q_SLOTS:
             platform::startupFailureLine({ "qt.qpa.xcb: could not connect to display :9" }).contains("DISPLAY (X11)"));
         QVERIFY(platform::startupFailureLine({ "qt.qpa.plugin: Could not load the Qt platform plugin" })
                     .contains("qt6-qpa-plugins"));
+    }
+
+    // Qt's messages are held back while the window system starts, then come out in order, and later ones go
+    // straight through.
+    void startupMessagesComeOutAfterwards()
+    {
+        static QStringList seen;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& message) { seen << message; });
+        platform::holdBackStartupMessages();
+        qWarning("held");
+        const QStringList whileStarting = seen;
+        platform::releaseStartupMessages();
+        qWarning("later");
+        qInstallMessageHandler(previous);
+        QCOMPARE(whileStarting, QStringList());
+        QCOMPARE(seen, QStringList({ "held", "later" }));
     }
 
     // Pixel rectangles worked out by hand from the twip design at 15 twips a pixel.
@@ -150,7 +185,8 @@ private Q_SLOTS:
     void windowAtStart()
     {
         Panel p;
-        QCOMPARE(p.form->size(), QSize(657, 512));
+        QCOMPARE(p.form->geometry(),
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(657, 512), p.form->screen()->geometry()));
         QCOMPARE(p.form->windowTitle(), QStringLiteral("TarnelloV1.9"));
         QVERIFY(p.form->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(p.form->minimumSize(), p.form->maximumSize());
@@ -158,6 +194,7 @@ private Q_SLOTS:
         QCOMPARE(p.form->palette().color(QPalette::Window), QColor(0x00, 0x80, 0x00));
         QVERIFY(!p.form->matchClockTimer().isEnabled() && !p.form->hasBackdrop());
         QCOMPARE(p.control("Text2")->toolTip(), QStringLiteral("选手姓名"));
+        QCOMPARE(p.control("Image1")->cursor().shape(), Qt::PointingHandCursor);
         QCOMPARE(p.control("Text2")->palette().color(QPalette::Base), QColor(0x00, 0x80, 0x00));
         QCOMPARE(p.control("Text2")->palette().color(QPalette::Text), p.form->palette().color(QPalette::WindowText));
         QCOMPARE(p.control<platform::PictureFrame>("Image2")->picture().size(), QSize(316, 334));
@@ -169,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(order.join(' '), "Label3 Label5 Shape1 Shape2 Image1 Image2 Label2 Label1");
         // Where neither photo nor score square covers it, the frame shows its red hatching every 8 pixels inside a
         // 3-pixel border.
-        const QImage frame = p.form->grab(QRect(40, 232, 16, 20)).toImage();
+        const QImage frame = p.form->grab(QRect(40, 96, 16, 20)).toImage(); // just below the rounded corner
         for (int y = 0; y < 20; ++y)
             QCOMPARE(frame.pixelColor(8, y) == Qt::red, y % 8 == 4);
         QCOMPARE(frame.pixelColor(2, 8), p.form->palette().color(QPalette::WindowText));
@@ -199,6 +236,7 @@ private Q_SLOTS:
         row("next match from zero", "s a j t t s s s t", "结束比赛 0:0 选手1 buttons - shown 0小时 0分 1秒");
         row("a late timer brings every second", "s t T . .", "结束比赛 0:0 选手1 buttons - shown 0小时 0分 5秒");
         row("an early one none", "s t T .", "结束比赛 0:0 选手1 buttons - shown 0小时 0分 4秒");
+        row("no time before the first second", "s .", "结束比赛 0:0 选手1 buttons - shown");
         row("F5 starts", "Text1 F5", "结束比赛 0:0 选手1 buttons - shown");
         row("F5 while running does nothing", "s Command8 F5", "结束比赛 0:0 选手1 buttons - shown");
         row("F5 resets an ended match", "s a s F5", "开始比赛 0:0 选手1 buttons - shown");
@@ -227,8 +265,8 @@ private Q_SLOTS:
         row("panel closed, full screen", "F11 x-panel", "开始比赛 0:0 选手1 buttons - closed");
         row("backdrop closed, full screen", "F11 x-backdrop", "开始比赛 0:0 选手1 buttons - closed");
         // The background and the frames' hatching start a drag with the left button; controls do not.
-        row("drag on the background", "drag:10,300", "开始比赛 0:0 选手1 buttons - shown moved");
-        row("drag on a frame's hatching", "drag:45,300", "开始比赛 0:0 选手1 buttons - shown moved");
+        row("drag on the background", "drag:10,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
+        row("drag on a frame's hatching", "drag:45,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("right-button drag", "rdrag:10,300", "开始比赛 0:0 选手1 buttons - shown");
         row("drag on a score", "drag:100,300", "开始比赛 0:0 选手1 buttons - shown");
         row("drag on a photo", "drag:100,150", "开始比赛 0:0 选手1 buttons - shown");
@@ -252,6 +290,8 @@ private Q_SLOTS:
             QCOMPARE(p.form->windowHandle()->transientParent(), p.form->backdrop().windowHandle());
             QCOMPARE(p.form->backdrop().geometry(), p.form->screen()->geometry());
             QVERIFY(p.form->backdrop().frontKeeper().isEnabled());
+        } else if (!p.quits) { // an owned window may lose its taskbar button, which brings a minimised panel back
+            QVERIFY(!p.form->windowHandle()->transientParent());
         }
         QCOMPARE(p.form->isHidden() && p.quits == 1, p.quits > 0);
     }
@@ -300,6 +340,7 @@ private Q_SLOTS:
         Panel p;
         QFETCH(QStringList, answers);
         const QImage defaultPhoto = p.control<platform::PictureFrame>("Image1")->picture();
+        QTest::mouseRelease(p.control("Image1"), Qt::LeftButton); // a release alone is no click
         for (qsizetype i = 0; i < answers.size(); ++i) {
             p.dialog.answer = answers[i];
             QTest::mouseClick(p.control(i % 2 ? "Image2" : "Image1"), Qt::LeftButton);
@@ -310,10 +351,9 @@ private Q_SLOTS:
             if (p.control<platform::PictureFrame>(name)->picture() != defaultPhoto)
                 changed << name;
         QTEST(changed.join(' '), "changed");
-        // Only a left click opens the dialog; a file dropped from a file manager loads as a picked one does, one file
-        // at a time.
+        // Only a left click opens the dialog (a right one does not); a file dropped from a file manager loads as a
+        // picked one does, one file at a time.
         QTest::mouseClick(p.control("Image1"), Qt::RightButton);
-        QTest::mouseRelease(p.control("Image1"), Qt::LeftButton);
         QMimeData one, two;
         one.setUrls({ QUrl::fromLocalFile("/p/dropped.png") });
         two.setUrls({ QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/b.png") });
@@ -327,6 +367,42 @@ private Q_SLOTS:
         QCOMPARE(p.loader.paths.mid(answers.filter(QLatin1String("/p/")).size()), QStringList { "/p/dropped.png" });
         QCOMPARE(p.control<platform::PictureFrame>("Image2")->picture().pixel(0, 0), QColor(Qt::blue).rgb());
         QCOMPARE(p.dialog.calls, answers.size());
+    }
+
+    // On screen, a score and a photo repaint as soon as they change.
+    void changesRepaint()
+    {
+        Panel p;
+        p.show();
+        PaintCounter counter;
+        for (const char* name : { "Label1", "Image2" })
+            p.control(name)->installEventFilter(&counter);
+        QTest::qWait(20);
+        counter.painted.clear();
+        p.dialog.answer = "/p/good.jpg";
+        play(p, "s a @Image2");
+        QTRY_VERIFY(counter.painted.value(p.control("Label1")) > 0 && counter.painted.value(p.control("Image2")) > 0);
+    }
+
+    // The real dialog opens in the folder of the picture picked last.
+    void fileDialogOpensWhereTheLastPictureWas()
+    {
+        QTemporaryDir folder;
+        const QString picked = folder.filePath("photo.jpg");
+        QVERIFY(QFile(picked).open(QIODevice::WriteOnly));
+        platform::QtFileDialog dialog;
+        QString openedIn;
+        for (int i = 0; i < 2; ++i) {
+            QTimer::singleShot(0, [&] {
+                auto* open = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(open);
+                openedIn = open->directory().absolutePath();
+                open->selectFile(picked);
+                open->accept();
+            });
+            QCOMPARE(dialog.chooseFile(nullptr), picked);
+        }
+        QCOMPARE(openedIn, folder.path());
     }
 
     // The first wall-clock tick makes the backdrop, hidden, and writes the date over the time. Both clocks tick

@@ -183,6 +183,7 @@ inline const std::vector<Variant>& variants()
             { "webp with alpha", "cwebp -quiet -q 85 -exact rgba.png -o \"$OUT\"" },
             { "webp animated", "img2webp -q 85 -lossy src.png negative.png -o \"$OUT\" >/dev/null" },
             { "tiff lzw", "im tiff -compress lzw" }, { "tiff two pages", "convert src.png negative.png tiff:\"$OUT\"" },
+            { "tiff turned by its orientation tag", "im tiff -compress lzw -orient RightTop" },
             { "heic", "heif-enc -q 90 src.png -o \"$OUT.heic\" >/dev/null && mv \"$OUT.heic\" \"$OUT\"" },
             { "heic with thumbnail",
                 "heif-enc -q 90 -t $((W / 2)) src.png -o \"$OUT.heic\" >/dev/null && mv \"$OUT.heic\" \"$OUT\"" },

@@ -14,7 +14,6 @@
 #include <QTest>
 
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 using platform::FilePictureLoader;
@@ -87,12 +86,13 @@ QByteArray pngDeclaring(const QByteArray& png, const char (&size)[9])
     return patched(png, 12, header + char(crc >> 24) + char(crc >> 16) + char(crc >> 8) + char(crc));
 }
 
-qint64 residentKb()
+// A line of /proc/self/status, such as VmRSS (resident now) or VmHWM (the peak since the last reset), in kB.
+qint64 statusKb(const char* field)
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    return statm.open(QIODevice::ReadOnly)
-        ? statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE) / 1024
-        : -1;
+    QFile status(QStringLiteral("/proc/self/status"));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf(field);
+    return at < 0 ? -1 : text.mid(at + qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
 }
 
 } // namespace
@@ -233,9 +233,17 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() < 50, qPrintable(QStringLiteral("took %1 ms").arg(clock.elapsed())));
     }
 
+    // A frame with no pixels, or more than a picture may have, gets nothing.
+    void refusesFramesNoPictureMayFill()
+    {
+        for (const auto& [frame, dpr] : { std::pair { QSize(0, 137), 1.0 }, { kFrame, 0.0 }, { kFrame, 72.0 } })
+            QVERIFY(FilePictureLoader().load(file("png rgb 8-bit").path, frame, dpr).isNull());
+    }
+
     // After each variant once (the libraries are loaded by then), another round of them, a 12-megapixel
-    // progressive JPEG (72 MB of coefficients while it decodes) and a PNG as large (48 MB of pixels) leave
-    // resident memory within 5 MB of where it was.
+    // progressive JPEG (72 MB of coefficients while it decodes), a PNG as large (48 MB of pixels) and a grey JPEG
+    // of 100 megapixels, the largest photo allowed, load and leave resident memory within 5 MB of where it was.
+    // A baseline JPEG decodes at its smallest scale: 12 megapixels at full size would take 48 MB at the peak.
     void givesMemoryBack()
     {
 #ifdef SCOREBOARD_SANITIZED
@@ -244,21 +252,38 @@ private Q_SLOTS:
         QVERIFY(QProcess::execute("bash",
                     { "-c",
                         "cd '" + m_dir.path()
-                            + "' && convert -size 4000x3000 gradient:red-blue large.ppm"
-                              " && cjpeg -progressive -sample 1x1 -outfile large.jpg large.ppm && convert large.ppm "
-                              "large.png" })
+                            + "' && convert -size 4000x3000 gradient:red-blue large.ppm && cjpeg -outfile baseline.jpg "
+                              "large.ppm && cjpeg -progressive -sample 1x1 -outfile large.jpg large.ppm && convert "
+                              "large.ppm large.png" })
             == 0);
         qint64 before = 0;
         for (int round = 0; round < 2; ++round) {
             if (round == 1)
-                before = residentKb();
+                before = statusKb("VmRSS:");
             for (const corpus::File& file : m_files)
                 QVERIFY(!FilePictureLoader().load(file.path, kFrame, 1.0).isNull());
         }
+        QFile clearRefs(QStringLiteral("/proc/self/clear_refs")); // "5" starts VmHWM again from VmRSS
+        QVERIFY(clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1 && clearRefs.flush());
+        QVERIFY(!FilePictureLoader().load(m_dir.filePath("baseline.jpg"), kFrame, 1.0).isNull());
+        QVERIFY2(statusKb("VmHWM:") - statusKb("VmRSS:") < 16 * 1024, "decoded at more than the frame needs");
         for (const char* name : { "large.jpg", "large.png" })
             QVERIFY(!FilePictureLoader().load(m_dir.filePath(name), kFrame, 1.0).isNull());
-        QVERIFY2(
-            residentKb() - before <= 5 * 1024, qPrintable(QStringLiteral("%1 kB kept").arg(residentKb() - before)));
+        {
+            const std::vector<unsigned char> grey(10000 * 10000, 128);
+            unsigned char* jpeg = nullptr;
+            unsigned long size = 0;
+            tjhandle compressor = tjInitCompress();
+            QCOMPARE(
+                tjCompress2(compressor, grey.data(), 10000, 0, 10000, TJPF_GRAY, &jpeg, &size, TJSAMP_GRAY, 90, 0), 0);
+            written(
+                m_dir.filePath("100mp.jpg"), QByteArray::fromRawData(reinterpret_cast<char*>(jpeg), qsizetype(size)));
+            tjFree(jpeg);
+            tjDestroy(compressor);
+        }
+        QVERIFY(!FilePictureLoader().load(m_dir.filePath("100mp.jpg"), kFrame, 1.0).isNull());
+        const qint64 kept = statusKb("VmRSS:") - before;
+        QVERIFY2(kept <= 5 * 1024, qPrintable(QStringLiteral("%1 kB kept").arg(kept)));
     }
 
 private:
