@@ -1,12 +1,9 @@
 // The control panel as the operator meets it: its layout, and scenarios of clicks, keys and time with what then
 // shows (the match cycle, the keyboard map, full screen, minimising, closing), dragging and photos.
 
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QWindow>
 
 #include <deque>
@@ -14,7 +11,6 @@
 
 #include "../support/fakes.h"
 #include "panel/drag.h"
-#include "platform/file_dialog.h"
 #include "platform/startup.h"
 
 using testing::Panel;
@@ -383,27 +379,6 @@ private Q_SLOTS:
         p.dialog.answer = "/p/good.jpg";
         play(p, "s a @Image2");
         QTRY_VERIFY(counter.painted.value(p.control("Label1")) > 0 && counter.painted.value(p.control("Image2")) > 0);
-    }
-
-    // The real dialog opens in the folder of the picture picked last.
-    void fileDialogOpensWhereTheLastPictureWas()
-    {
-        QTemporaryDir folder;
-        const QString picked = folder.filePath("photo.jpg");
-        QVERIFY(QFile(picked).open(QIODevice::WriteOnly));
-        platform::QtFileDialog dialog;
-        QString openedIn;
-        for (int i = 0; i < 2; ++i) {
-            QTimer::singleShot(0, [&] {
-                auto* open = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                QVERIFY(open);
-                openedIn = open->directory().absolutePath();
-                open->selectFile(picked);
-                static_cast<QDialog*>(open)->accept(); // QFileDialog::accept, as the Open button does
-            });
-            QCOMPARE(dialog.chooseFile(nullptr), picked);
-        }
-        QCOMPARE(openedIn, folder.path());
     }
 
     // The first wall-clock tick makes the backdrop, hidden, and writes the date over the time. Both clocks tick
