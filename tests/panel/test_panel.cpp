@@ -12,6 +12,7 @@
 #include "../support/fakes.h"
 #include "panel/drag.h"
 #include "platform/startup.h"
+#include "platform/window_system.h"
 
 using testing::Panel;
 
@@ -208,6 +209,14 @@ private Q_SLOTS:
             QCOMPARE(frame.pixelColor(8, y) == Qt::red, y % 8 == 4);
         QCOMPARE(frame.pixelColor(2, 8), p.form->palette().color(QPalette::WindowText));
         QVERIFY(frame.pixelColor(3, 8) != frame.pixelColor(2, 8));
+        // Its rounded corner is drawn smooth: blends of border and background, not just the two.
+        const QImage corner = p.form->grab(QRect(40, 72, 12, 12)).toImage();
+        int blends = 0;
+        for (int y = 0; y < corner.height(); ++y)
+            for (int x = 0; x < corner.width(); ++x)
+                blends += corner.pixelColor(x, y) != frame.pixelColor(2, 8) && corner.pixel(x, y) != qRgb(0, 0x80, 0)
+                    && corner.pixelColor(x, y) != Qt::red;
+        QVERIFY(blends >= 4);
         order.clear();
         QWidget* w = p.control("Text1");
         do
@@ -216,6 +225,18 @@ private Q_SLOTS:
         while ((w = w->nextInFocusChain()) != p.control("Text1"));
         QCOMPARE(order.join(' '),
             "Text1 Command1 Command2 Command3 Command4 Text2 Command5 Command6 Command7 Command8 Command9");
+        // A picture of another size than its frame (the built-in photo is one) is scaled smoothly: black beside
+        // white shows grey between them.
+        QImage halves(2, 1, QImage::Format_RGB32);
+        halves.setPixel(0, 0, qRgb(0, 0, 0));
+        halves.setPixel(1, 0, qRgb(255, 255, 255));
+        p.control<platform::PictureFrame>("Image1")->setPicture(halves);
+        const int middle = qGray(p.control("Image1")->grab().toImage().pixel(72, 68));
+        QVERIFY2(middle > 64 && middle < 192, qPrintable(QString::number(middle)));
+        // Keeping a window in front before it exists leaves it alone, and does not make it.
+        QWidget unshown;
+        platform::setKeptAbove(&unshown, p.form.get());
+        QVERIFY(!unshown.windowHandle());
     }
 
     void scenarios_data()
