@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QHideEvent>
 #include <QScreen>
 #include <QWindow>
 
@@ -78,6 +79,14 @@ void Backdrop::closeEvent(QCloseEvent* event)
     // program running behind a panel that may be minimised.
     event->accept();
     m_closeProgram();
+}
+
+void Backdrop::hideEvent(QHideEvent* event)
+{
+    // Hidden, it has nothing to keep the panel in front of: a tick still due would bring back a panel that was just
+    // closed or minimised.
+    m_frontKeeper.setEnabled(false);
+    platform::Form::hideEvent(event);
 }
 
 void Backdrop::keepPanelInFrontOnce()

@@ -34,6 +34,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     // Once per enabling of the front keeper, 100 ms after it: the panel in front again.

@@ -307,7 +307,7 @@ private Q_SLOTS:
         if (p.form->hasBackdrop() && p.form->backdrop().isVisible()) { // full screen, the panel kept in front
             QCOMPARE(p.form->windowHandle()->transientParent(), p.form->backdrop().windowHandle());
             QCOMPARE(p.form->backdrop().geometry(), p.form->screen()->geometry());
-            QVERIFY(p.form->backdrop().frontKeeper().isEnabled());
+            QVERIFY(p.form->backdrop().frontKeeper().isEnabled() || !ops.endsWith("F11")); // for 100 ms after F11
         } else if (!p.quits) { // an owned window may lose its taskbar button, which brings a minimised panel back
             QVERIFY(!p.form->windowHandle()->transientParent());
         }
