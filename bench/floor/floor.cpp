@@ -4,12 +4,7 @@
 // label that a one-second timer updates. It answers the keys bench/run sends: F11 shows the second window full
 // screen, "a" counts the big label up, F4 quits.
 //
-// It carries the scoreboard's timing hooks, so both programs are measured the same way:
-//   SCOREBOARD_STARTUP_TRACE=1  "first-paint-ms N cpu-ms C" on stderr once the first window's first frame is
-//                               painted and handed to the window system: N counted from the first statement of
-//                               main, C the process's CPU time since exec
-//   SCOREBOARD_KEY_TRACE=1      "key-ms N" on stderr for each key press that repaints the big label, from the
-//                               press reaching the window to the end of that repaint
+// It carries the scoreboard's timing hooks (timing_trace.h), so both programs are measured the same way.
 
 #include <QApplication>
 #include <QFont>
@@ -21,79 +16,9 @@
 #include <QWidget>
 #include <QWindow>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <optional>
+#include "timing_trace.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double msBetween(Clock::time_point from, Clock::time_point to)
-{
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-// CPU time of all threads since exec, loading the libraries included: unlike the wall clock, it hardly
-// changes when other programs keep the machine busy.
-double processCpuMs() { return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
-
-bool envFlag(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value && value[0] == '1';
-}
-
-// Reports start-up and key timings. A stamp taken at a paint event is printed from a queued call, which runs
-// once the whole frame has been painted and flushed, so both figures end where the screen has the pixels.
-class Trace final : public QObject {
-public:
-    Trace(Clock::time_point started, QWidget* window, QWidget* label)
-        : m_started(started)
-        , m_window(window)
-        , m_label(label)
-    {
-        if (envFlag("SCOREBOARD_STARTUP_TRACE"))
-            window->installEventFilter(this);
-        if (envFlag("SCOREBOARD_KEY_TRACE")) {
-            // Installed after the key handler, so it runs first and sees the press as it arrives.
-            window->windowHandle()->installEventFilter(this);
-            label->installEventFilter(this);
-        }
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == m_window && event->type() == QEvent::Paint) {
-            m_window->removeEventFilter(this);
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    std::fprintf(stderr, "first-paint-ms %.2f cpu-ms %.2f\n", msBetween(m_started, Clock::now()),
-                        processCpuMs());
-                },
-                Qt::QueuedConnection);
-        } else if (watched == m_window->windowHandle() && event->type() == QEvent::KeyPress) {
-            m_keyArrived = Clock::now();
-        } else if (watched == m_label && event->type() == QEvent::Paint && m_keyArrived) {
-            const Clock::time_point arrived = *m_keyArrived;
-            m_keyArrived.reset();
-            QMetaObject::invokeMethod(
-                this, [arrived] { std::fprintf(stderr, "key-ms %.3f\n", msBetween(arrived, Clock::now())); },
-                Qt::QueuedConnection);
-        }
-        return false;
-    }
-
-private:
-    Clock::time_point m_started;
-    QWidget* m_window;
-    QWidget* m_label;
-    std::optional<Clock::time_point> m_keyArrived;
-};
 
 class Keys final : public QObject {
 public:
@@ -147,7 +72,7 @@ QWidget* makeWindow(const QString& title, QSize size, QColor background)
 
 int main(int argc, char* argv[])
 {
-    const Clock::time_point started = Clock::now();
+    const bench::TimingTrace::Clock::time_point started = bench::TimingTrace::Clock::now();
     QApplication app(argc, argv);
     QFont::insertSubstitutions(QStringLiteral("宋体"), { QStringLiteral("Noto Serif CJK SC") });
 
@@ -177,7 +102,7 @@ int main(int argc, char* argv[])
     panel->show();
     Keys keys(panel, backdrop, count);
     panel->windowHandle()->installEventFilter(&keys);
-    Trace trace(started, panel, count);
+    bench::TimingTrace trace(started, panel, count);
 
     const int code = app.exec();
     delete backdrop;
