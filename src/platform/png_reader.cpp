@@ -32,6 +32,9 @@ namespace {
             png_set_read_fn(m_png, device, readFromDevice);
             // No chunk can be longer than the data it is in.
             png_set_chunk_malloc_max(m_png, png_alloc_size_t(device->size() - device->pos()));
+            // libpng only warns about a chunk longer than that limit and still allocates what a text chunk
+            // declares, up to 2 GiB; the pixels need no chunk beyond these five, so every other is skipped unread.
+            png_set_keep_unknown_chunks(m_png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
         }
         ~Reading() { png_destroy_read_struct(&m_png, m_info ? &m_info : nullptr, nullptr); }
         Reading(const Reading&) = delete;

@@ -1,10 +1,10 @@
 #pragma once
 
-// Qt's own PNG reader lets libpng allocate, and clear, whatever length a chunk declares (up to 2 GiB) before
-// it finds the file too short: a 300-byte file, or an icon holding one, costs 1.6 GB and two seconds. While a
-// PngLimitScope is alive on this thread, Qt reads PNG through this handler instead (a static image-format plugin
-// that overrides the built-in reader, also for the PNG images inside an ICO): libpng's own API with its chunk
-// limit set to the length of the data. Everywhere else Qt's reader stays in charge.
+// Qt's own PNG reader lets libpng allocate, and clear, whatever length a chunk declares (up to 2 GiB) before it finds
+// the file too short: a 300-byte file, or an icon holding one, costs 1.6 GB and two seconds. While a PngLimitScope is
+// alive on this thread, Qt reads PNG through this handler instead (a static image-format plugin that overrides the
+// built-in reader, also for the PNG images inside an ICO): libpng's own API with its chunk limit set to the length of
+// the data and every chunk the pixels do not need skipped unread. Everywhere else Qt's reader stays in charge.
 
 #include <QImageIOHandler>
 #include <QImageIOPlugin>
