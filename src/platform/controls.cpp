@@ -26,7 +26,6 @@ namespace {
         switch (design.kind) {
         case ControlKind::Button: {
             auto* button = new QPushButton(QString::fromUtf8(design.text), window);
-            button->setAutoDefault(false);
             button->setFont(designFont(design.fontPoints));
             button->setEnabled(design.enabled);
             return button;

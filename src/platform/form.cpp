@@ -14,7 +14,6 @@ Form::Form(const FormDesign& design, QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor::fromRgb(design.background));
     setPalette(palette);
-    setAutoFillBackground(true);
     resize(twipsToPixels(design.clientWidth), twipsToPixels(design.clientHeight));
 }
 

@@ -162,12 +162,7 @@ QImageIOPlugin::Capabilities LimitedPngPlugin::capabilities(QIODevice* device, c
     return {};
 }
 
-QImageIOHandler* LimitedPngPlugin::create(QIODevice* device, const QByteArray& format) const
-{
-    auto* handler = new LimitedPngHandler;
-    handler->setDevice(device);
-    handler->setFormat(format.isEmpty() ? QByteArray("png") : format);
-    return handler;
-}
+// QImageReader gives the handler its device and format.
+QImageIOHandler* LimitedPngPlugin::create(QIODevice*, const QByteArray&) const { return new LimitedPngHandler; }
 
 } // namespace platform

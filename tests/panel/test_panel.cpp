@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QWindow>
 
 #include <deque>
@@ -189,7 +190,7 @@ private Q_SLOTS:
         QVERIFY(p.form->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(p.form->minimumSize(), p.form->maximumSize());
         QCOMPARE(p.form->windowIcon().availableSizes().size(), 4);
-        QCOMPARE(p.form->palette().color(QPalette::Window), QColor(0x00, 0x80, 0x00));
+        QCOMPARE(p.form->grab(QRect(10, 300, 1, 1)).toImage().pixelColor(0, 0), QColor(0x00, 0x80, 0x00));
         QVERIFY(!p.form->matchClockTimer().isEnabled() && !p.form->hasBackdrop());
         QCOMPARE(p.control("Text2")->toolTip(), QStringLiteral("选手姓名"));
         QCOMPARE(p.control("Image1")->cursor().shape(), Qt::PointingHandCursor);
@@ -421,6 +422,11 @@ private Q_SLOTS:
         // A hidden panel comes back when the backdrop brings it in front.
         p.form->showInFront();
         QVERIFY(p.form->isVisible());
+        // Out of the test's hands, a timer goes on ticking by itself, after a tick brought forward too.
+        platform::Timer timer(nullptr, "timer", 20, true);
+        timer.setNextTickIn(1);
+        QSignalSpy ticks(&timer, &platform::Timer::tick);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 2000);
     }
 
     // One and two digits keep the design height; longer scores shrink just enough to stay inside.

@@ -162,6 +162,11 @@ inline const std::vector<Variant>& variants()
             { "jpeg baseline 4:4:4", "cj -sample 1x1" }, { "jpeg progressive 4:2:0", "cj -progressive" },
             { "jpeg progressive 4:4:4", "cj -progressive -sample 1x1" }, { "jpeg grey", "cj -grayscale" },
             { "jpeg arithmetic progressive 4:4:4", "cj -arithmetic -progressive -sample 1x1" },
+            // As many scans as a file may have: each coefficient on its own, and the first 36 refined.
+            { "jpeg progressive 100 scans",
+                "cj -grayscale && { echo '0: 0 0 0 0;'; for k in $(seq 63); do echo \"0: $k $k 0 1;\"; done; "
+                "for k in $(seq 36); do echo \"0: $k $k 1 0;\"; done; } >\"$OUT.scans\" && jpegtran -scans "
+                "\"$OUT.scans\" \"$OUT\" >\"$OUT.jpg\" && mv \"$OUT.jpg\" \"$OUT\" && rm \"$OUT.scans\"" },
             { "jpeg restart markers", "cj -restart 1" }, { "jpeg cmyk adobe", "im jpg -colorspace CMYK -quality 90" },
             { "jpeg ycck adobe", "cp src.png \"$OUT\"", detail::ycckOf },
             { "jpeg stray bytes between segments", "cj", detail::withStrayBytes },

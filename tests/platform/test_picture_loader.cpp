@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -269,6 +270,14 @@ private Q_SLOTS:
         QVERIFY2(statusKb("VmHWM:") - statusKb("VmRSS:") < 16 * 1024, "decoded at more than the frame needs");
         for (const char* name : { "large.jpg", "large.png" })
             QVERIFY(!FilePictureLoader().load(m_dir.filePath(name), kFrame, 1.0).isNull());
+        { // A 72-megapixel scan decodes to 288 MB, more than Qt's image readers may allocate unless told otherwise.
+            QImage scan(9000, 8000, QImage::Format_ARGB32);
+            scan.fill(QColor(0x20, 0x50, 0xC0));
+            QImageWriter writer(m_dir.filePath("scan.tif"));
+            writer.setCompression(1);
+            QVERIFY(writer.write(scan));
+        }
+        QVERIFY(!FilePictureLoader().load(m_dir.filePath("scan.tif"), kFrame, 1.0).isNull());
         for (const int width : { 10000, 10001 }) { // at the cap and just over it, each with data enough
             const std::vector<unsigned char> grey(std::size_t(width) * 10000, 128);
             unsigned char* jpeg = nullptr;
