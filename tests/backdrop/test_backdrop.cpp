@@ -135,14 +135,19 @@ private Q_SLOTS:
             for (const QString& line : label->text().split('\n'))
                 QVERIFY2(metrics.horizontalAdvance(line) <= label->width(), name);
             QVERIFY(label->drawnPixelSize() * label->text().count('\n') + label->drawnPixelSize() <= label->height());
-            // Drawn from the label's left edge, the date's line over the time's.
+            // Drawn from the label's left edge, the date's line over the time's, in the label's own colour.
             const QImage shown = form.grab(label->geometry()).toImage();
+            const QColor colour
+                = name[6] == 't' ? QColor(0xFF, 0x80, 0x00) : form.palette().color(QPalette::WindowText);
             QRect ink;
+            int solid = 0;
             for (int y = 0; y < shown.height(); ++y)
-                for (int x = 0; x < shown.width(); ++x)
+                for (int x = 0; x < shown.width(); ++x) {
                     ink |= shown.pixelColor(x, y) == QColor(0x00, 0x80, 0x00) ? QRect() : QRect(x, y, 1, 1);
+                    solid += shown.pixelColor(x, y) == colour;
+                }
             QVERIFY(ink.left() < label->drawnPixelSize() / 2 // the match time begins with a blank
-                && ink.height() > label->drawnPixelSize() * (label->text().count('\n') + 0.5));
+                && ink.height() > label->drawnPixelSize() * (label->text().count('\n') + 0.5) && solid > 20);
         }
     }
 };
