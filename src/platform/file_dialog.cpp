@@ -1,16 +1,9 @@
 #include "platform/file_dialog.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 
 namespace platform {
 
-QString QtFileDialog::chooseFile(QWidget* parent)
-{
-    const QString path = QFileDialog::getOpenFileName(parent, QString(), m_lastFolder);
-    if (!path.isEmpty())
-        m_lastFolder = QFileInfo(path).absolutePath();
-    return path;
-}
+QString QtFileDialog::chooseFile(QWidget* parent) { return QFileDialog::getOpenFileName(parent); }
 
 } // namespace platform

@@ -14,13 +14,11 @@ public:
     [[nodiscard]] virtual QString chooseFile(QWidget* parent) = 0;
 };
 
-// Every file is listed (no type filter), starting in the folder of the last pick.
+// Every file is listed (no type filter), starting in the folder of the last pick: Qt's dialog keeps that for a
+// dialog given no folder.
 class QtFileDialog final : public FileDialog {
 public:
     [[nodiscard]] QString chooseFile(QWidget* parent) override;
-
-private:
-    QString m_lastFolder;
 };
 
 } // namespace platform
