@@ -61,7 +61,7 @@ QImage FilePictureLoader::decode(QIODevice& device, QSize frameSize, qreal devic
         int(std::round(frameSize.width() * devicePixelRatio)), int(std::round(frameSize.height() * devicePixelRatio)));
     if (target.isEmpty() || qint64(target.width()) * target.height() > picture_limits::maxPixels)
         return {};
-    if (device.size() - device.pos() > picture_limits::maxFileBytes)
+    if (device.size() > picture_limits::maxFileBytes)
         return {};
 
     const QuietScope quiet;

@@ -414,7 +414,12 @@ private Q_SLOTS:
         const platform::DateTimeText expected = platform::dateTimeText(p.clock.local);
         QCOMPARE(
             p.form->backdrop().findChild<platform::Label*>("Label_T")->text(), expected.date + '\n' + expected.time);
-        QVERIFY(p.form->wallClockTimer().remainingMs() > 700 && p.form->wallClockTimer().remainingMs() <= 751);
+        // Armed for 1 ms past the turn (751 ms from 09:05:07.250), so that a tick on time never shows the old second.
+        QElapsedTimer armed;
+        armed.start();
+        p.form->showWallClock();
+        const int remaining = p.form->wallClockTimer().remainingMs();
+        QVERIFY(remaining <= 751 && remaining >= 751 - armed.nsecsElapsed() / 1e6);
         play(p, "s");
         p.clock.ms += 1300;
         p.form->advanceMatchClock();
