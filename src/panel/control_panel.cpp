@@ -277,12 +277,18 @@ void ControlPanel::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && platform::isWayland() && windowHandle()
         && windowHandle()->startSystemMove())
         return;
+    // A move is measured from where the window and the pointer were at the press. A window manager moves the
+    // window a little after it is asked to, so a pointer read against the window's newest place would count a
+    // step the window has not made yet, and a busy panel would run ahead of the pointer.
+    m_pressTopLeft = pos();
+    m_pressInsideOrigin = event->globalPosition() - event->position();
     m_drag.mouseDown(event->button(), event->position() * platform::kTwipsPerPixel);
 }
 
 void ControlPanel::mouseMoveEvent(QMouseEvent* event)
 {
-    if (const auto topLeft = m_drag.mouseMove(event->position() * platform::kTwipsPerPixel, toTwips(pos())))
+    const QPointF pointer = event->globalPosition() - m_pressInsideOrigin;
+    if (const auto topLeft = m_drag.mouseMove(pointer * platform::kTwipsPerPixel, toTwips(m_pressTopLeft)))
         move(platform::twipsToPixels(topLeft->x()), platform::twipsToPixels(topLeft->y()));
 }
 

@@ -91,6 +91,9 @@ private:
     platform::Timer m_wallClockTimer;
     std::unique_ptr<backdrop::Backdrop> m_backdrop;
     Drag m_drag;
+    // Where the window and its inside's top-left corner (on the screen) were at the last press, in pixels.
+    QPoint m_pressTopLeft;
+    QPointF m_pressInsideOrigin;
     bool m_fullScreen = false;
     bool m_buttonsHidden = false;
     bool m_backdropReturnsOnRestore = false;

@@ -22,7 +22,8 @@ namespace {
 // A scenario, a token at a time: s, a, d, j, l click the match and score buttons and @name any control; F1 ... F11,
 // Esc, Space, Tab and Return are keys; "x types the character x; t, T and . let 1 s, 3.5 s and 0.4 s pass; r
 // restores a minimised panel and w minimises it as a window manager would; drag:X,Y (rdrag: with the right button)
-// presses there, moves 20, 30 pixels and lets go; Text1, Text2 and Command8 take the focus; x-panel and x-backdrop
+// presses there, moves 20, 30 pixels in two steps and lets go (the second step is reported against where the window
+// was before the first, as an X server does while the window manager has yet to move it); Text1, Text2 and Command8 take the focus; x-panel and x-backdrop
 // are close requests from outside.
 void play(Panel& p, const QString& ops)
 {
@@ -50,9 +51,13 @@ void play(Panel& p, const QString& ops)
             QWidget* target = p.form->childAt(at) ? p.form->childAt(at) : p.form.get();
             const QPoint from = target->mapFrom(p.form.get(), at), to = from + QPoint(20, 30);
             const Qt::MouseButton button = op[0] == 'r' ? Qt::RightButton : Qt::LeftButton;
+            const QPoint half = from + QPoint(10, 15);
+            const QPointF halfOnScreen = target->mapToGlobal(QPointF(half)), toOnScreen = target->mapToGlobal(QPointF(to));
             QTest::mousePress(target, button, {}, from);
-            QMouseEvent move(QEvent::MouseMove, to, target->mapToGlobal(QPointF(to)), Qt::NoButton, button, {});
-            QCoreApplication::sendEvent(target, &move);
+            for (const auto& [at, onScreen] : { std::pair { half, halfOnScreen }, { to, toOnScreen } }) {
+                QMouseEvent move(QEvent::MouseMove, at, onScreen, Qt::NoButton, button, {});
+                QCoreApplication::sendEvent(target, &move);
+            }
             QTest::mouseRelease(target, button, {}, to);
         } else if (op.startsWith("x-"))
             (op == "x-panel" ? static_cast<QWidget*>(p.form.get()) : &p.form->backdrop())->close();
