@@ -149,6 +149,7 @@ inline const std::vector<Variant>& variants()
             { "png palette 8-bit", "im png -colors 200 -define png:color-type=3" },
             { "png grey with alpha", "im2 png rgba.png -colorspace gray -define png:color-type=4" },
             { "png rgb 8-bit", "im png -define png:color-type=2" },
+            { "png single pixel", "im png -resize 1x1! -define png:color-type=2" },
             { "png rgb 16-bit", "im png -depth 16 -define png:bit-depth=16 -define png:color-type=2" },
             { "png rgba 8-bit", "im2 png rgba.png -define png:color-type=6" },
             { "png rgba 16-bit", "im2 png rgba.png -depth 16 -define png:bit-depth=16 -define png:color-type=6" },

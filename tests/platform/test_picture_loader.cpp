@@ -14,6 +14,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
+#include <cstdlib>
+#include <numeric>
+
+#include <jpeglib.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -65,6 +70,39 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A grey progressive JPEG sent in 127 scans, written by libjpeg itself (its tools stop at 100): the DC, then each
+// AC coefficient alone, first without its lowest bit, then that bit.
+QByteArray jpegOf127Scans()
+{
+    jpeg_compress_struct info {};
+    jpeg_error_mgr errors {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* bytes = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &bytes, &size);
+    info.image_width = 64;
+    info.image_height = 48;
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    std::vector<jpeg_scan_info> scans { { 1, { 0 }, 0, 0, 0, 0 } };
+    for (const int refining : { 0, 1 })
+        for (int k = 1; k < DCTSIZE2; ++k)
+            scans.push_back({ 1, { 0 }, k, k, refining, 1 - refining });
+    info.scan_info = scans.data();
+    info.num_scans = int(scans.size());
+    jpeg_start_compress(&info, TRUE);
+    std::array<JSAMPLE, 64> row;
+    for (JSAMPROW rows = row.data(); info.next_scanline < info.image_height; jpeg_write_scanlines(&info, &rows, 1))
+        std::iota(row.begin(), row.end(), JSAMPLE(info.next_scanline * 4));
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray file(reinterpret_cast<const char*>(bytes), qsizetype(size));
+    std::free(bytes);
+    return file;
 }
 
 QString written(const QString& path, const QByteArray& bytes)
@@ -207,6 +245,8 @@ private Q_SLOTS:
         // Arithmetic coding can spend less than a bit on a block, but not the 413 MiB of coefficients this would need.
         QTest::newRow("progressive JPEG declaring 8500 x 8500")
             << written(at("deep.jpg"), patched(arithmetic, arithmetic.indexOf("\xFF\xCA") + 5, "\x21\x34\x21\x34"));
+        // Thousands of tiny scans make a small file decode for minutes; real files have about ten, and 100 load.
+        QTest::newRow("progressive JPEG in 127 scans") << written(at("scans.jpg"), jpegOf127Scans());
         QTest::newRow("text named .jpg") << written(at("text.jpg"), "not a picture\n");
         QTest::newRow("empty file") << written(at("empty.jpg"), "");
         QTest::newRow("SVG named .png") << written(
