@@ -199,9 +199,10 @@ inline const std::vector<Variant>& variants()
             list.push_back({ "png grey " + std::to_string(bits) + "-bit",
                 "im png -colorspace gray -depth " + std::to_string(bits)
                     + " -define png:bit-depth=" + std::to_string(bits) + " -define png:color-type=0" });
-        // Every Exif orientation, on a landscape and on a portrait picture.
+        // Every Exif orientation, on a landscape and on a portrait picture, and 9, which is none and leaves the
+        // picture as it is.
         for (const char* shape : { "landscape", "portrait" })
-            for (char orientation = '1'; orientation <= '8'; ++orientation)
+            for (char orientation = '1'; orientation <= '9'; ++orientation)
                 list.push_back({ "jpeg exif " + std::string(shape) + ' ' + orientation,
                     std::string("cjpeg -quality 90 -outfile \"$OUT\" ") + (shape[0] == 'l' ? "src" : "tall")
                         + ".ppm && exiv2 -M'set Exif.Image.Orientation Short " + orientation + "' \"$OUT\"" });
