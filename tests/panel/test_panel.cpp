@@ -23,8 +23,8 @@ namespace {
 // Esc, Space, Tab and Return are keys; "x types the character x; t, T and . let 1 s, 3.5 s and 0.4 s pass; r
 // restores a minimised panel and w minimises it as a window manager would; drag:X,Y (rdrag: with the right button)
 // presses there, moves 20, 30 pixels in two steps and lets go (the second step is reported against where the window
-// was before the first, as an X server does while the window manager has yet to move it); Text1, Text2 and Command8 take the focus; x-panel and x-backdrop
-// are close requests from outside.
+// was before the first, as an X server does while the window manager has yet to move it); Text1, Text2 and Command8
+// take the focus; x-panel and x-backdrop are close requests from outside.
 void play(Panel& p, const QString& ops)
 {
     QWindow* window = p.form->windowHandle();
@@ -52,7 +52,8 @@ void play(Panel& p, const QString& ops)
             const QPoint from = target->mapFrom(p.form.get(), at), to = from + QPoint(20, 30);
             const Qt::MouseButton button = op[0] == 'r' ? Qt::RightButton : Qt::LeftButton;
             const QPoint half = from + QPoint(10, 15);
-            const QPointF halfOnScreen = target->mapToGlobal(QPointF(half)), toOnScreen = target->mapToGlobal(QPointF(to));
+            const QPointF halfOnScreen = target->mapToGlobal(QPointF(half)),
+                          toOnScreen = target->mapToGlobal(QPointF(to));
             QTest::mousePress(target, button, {}, from);
             for (const auto& [at, onScreen] : { std::pair { half, halfOnScreen }, { to, toOnScreen } }) {
                 QMouseEvent move(QEvent::MouseMove, at, onScreen, Qt::NoButton, button, {});
