@@ -78,7 +78,7 @@ namespace {
 
     // The file's first thumbnail, if it is at least as large as the frame on both sides whichever way it is turned,
     // and no larger than the picture it stands for.
-    Owned<const heif_image_handle> coveringThumbnail(const heif_image_handle* primary, QSize cover)
+    Owned<const heif_image_handle> coveringThumbnail(const heif_image_handle* primary, QSize primarySize, QSize cover)
     {
         heif_item_id id = 0;
         if (heif()->image_handle_get_list_of_thumbnail_IDs(primary, &id, 1) != 1)
@@ -90,7 +90,7 @@ namespace {
         const int needed = std::max(cover.width(), cover.height());
         const QSize size = storedSize(thumbnail);
         if (std::min(size.width(), size.height()) < needed
-            || qint64(size.width()) * size.height() > qint64(storedSize(primary).width()) * storedSize(primary).height())
+            || qint64(size.width()) * size.height() > qint64(primarySize.width()) * primarySize.height())
             return nullptr;
         return owned;
     }
@@ -125,7 +125,7 @@ QImage decodeHeif(QIODevice& device, QSize cover)
     if (qint64(stored.width()) * stored.height() > picture_limits::maxPixels)
         return {};
 
-    const Owned<const heif_image_handle> thumbnail = coveringThumbnail(primary, cover);
+    const Owned<const heif_image_handle> thumbnail = coveringThumbnail(primary, stored, cover);
     const heif_image_handle* chosen = thumbnail ? thumbnail.get() : primary;
     // A tiled picture is put together at the size its tile grid declares, which libheif does not hold to the size
     // the file gives the picture: a 1.5 KB file whose 48 x 32 picture declares a grid of 26979 x 28275 took 44 s
