@@ -102,8 +102,10 @@ bool isHeif(const QByteArray& head)
     // No HEIF file starts without a file-type box.
     if (head.mid(4, 4) != "ftyp" || !heif())
         return false;
-    return heif()->check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()))
-        == heif_filetype_yes_supported;
+    // "Maybe" is the answer for HEIF's basic brand, mif1, which many encoders write: libheif decides as it reads.
+    const heif_filetype_result type
+        = heif()->check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
+    return type == heif_filetype_yes_supported || type == heif_filetype_maybe;
 }
 
 QImage decodeHeif(QIODevice& device, QSize cover)
@@ -122,16 +124,21 @@ QImage decodeHeif(QIODevice& device, QSize cover)
         return {};
     const Owned<const heif_image_handle> primaryOwned(primary);
     const QSize stored = storedSize(primary);
-    if (qint64(stored.width()) * stored.height() > picture_limits::maxPixels)
+    const qint64 storedPixels = qint64(stored.width()) * stored.height();
+    if (storedPixels > picture_limits::maxScaledPixels)
         return {};
-
     const Owned<const heif_image_handle> thumbnail = coveringThumbnail(primary, stored, cover);
+    // Without a thumbnail that covers the frame the picture itself is decoded, whole.
+    if (!thumbnail && storedPixels > picture_limits::maxWholePixels)
+        return {};
     const heif_image_handle* chosen = thumbnail ? thumbnail.get() : primary;
-    // A tiled picture is put together at the size its tile grid declares, which libheif does not hold to the size
-    // the file gives the picture: a 1.5 KB file whose 48 x 32 picture declares a grid of 26979 x 28275 took 44 s
-    // and 4.4 GB. libheif refuses a grid with a side at or over this limit.
+
+    // A tiled picture is put together at the size its grid declares, which libheif does not hold to the size the
+    // file states (tests/fuzz/regressions/heic-48x32-declares-grid-26979x28275.heic): libheif refuses any picture
+    // whose coded side reaches this limit.
     const QSize chosenSize = storedSize(chosen);
-    heif()->context_set_maximum_image_size_limit(context.get(), std::max(chosenSize.width(), chosenSize.height()) + 1);
+    heif()->context_set_maximum_image_size_limit(
+        context.get(), std::max(chosenSize.width(), chosenSize.height()) + picture_limits::maxCodedPadding + 1);
     const bool alpha = heif()->image_handle_has_alpha_channel(chosen) != 0;
     const Owned<heif_decoding_options> options(heif()->decoding_options_alloc());
     options->convert_hdr_to_8bit = 1;
@@ -149,11 +156,14 @@ QImage decodeHeif(QIODevice& device, QSize cover)
     const uint8_t* pixels = heif()->image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
     if (!pixels)
         return {};
-    // The copy leaves libheif's buffer free to go with `image`.
-    return QImage(pixels, heif()->image_get_width(decoded, heif_channel_interleaved),
+    const QImage coded(pixels, heif()->image_get_width(decoded, heif_channel_interleaved),
         heif()->image_get_height(decoded, heif_channel_interleaved), stride,
-        alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
-        .convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    // A picture that comes back at its coded size, padded to whole blocks, is cut back to the size the file states.
+    const QRect stated(0, 0, heif()->image_handle_get_width(chosen), heif()->image_handle_get_height(chosen));
+    const QImage shown = stated.contains(coded.rect()) ? coded : coded.copy(stated & coded.rect());
+    // The conversion copies, which leaves libheif's buffer free to go with `image`.
+    return shown.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 }
 
 } // namespace platform

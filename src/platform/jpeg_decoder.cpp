@@ -11,8 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include <jerror.h>
 #include <jpeglib.h>
+// After jpeglib.h, whose configuration decides which message codes jerror.h numbers (arithmetic coding's among them).
+#include <jerror.h>
 #include <libexif/exif-data.h>
 
 #include "platform/picture_limits.h"
@@ -28,25 +29,25 @@ namespace {
         jpeg_error_mgr errors {};
         jpeg_progress_mgr progress {};
         std::jmp_buf failed {};
-        bool readingHeader = true;
     };
 
     Decoder& decoderOf(j_common_ptr info) { return *static_cast<Decoder*>(info->client_data); }
 
     [[noreturn]] void fail(j_common_ptr info) { std::longjmp(decoderOf(info).failed, 1); }
 
-    // Warnings that say nothing about the picture's pixels. Stray bytes between segments, which some cameras
-    // write, only count while the header is read: after a scan they are the entropy data the decoder did not
-    // use, the mark of changed bytes.
-    bool isHarmless(const Decoder& decoder, int code)
+    // The warnings that mean the entropy-coded data broke: the decoder met a marker before the scan's last block,
+    // had to resynchronise, read a code no table holds, or ran out of data. libjpeg paints such blocks grey and goes
+    // on. Bytes left over after a scan's last block (which some cameras and editors write before the end marker)
+    // and the other warnings leave every block as the file coded it.
+    bool isEntropyDamage(int code)
     {
         switch (code) {
-        case JWRN_JFIF_MAJOR:
-        case JWRN_ADOBE_XFORM:
-        case JWRN_BOGUS_ICC:
+        case JWRN_HIT_MARKER:
+        case JWRN_MUST_RESYNC:
+        case JWRN_HUFF_BAD_CODE:
+        case JWRN_ARITH_BAD_CODE:
+        case JWRN_JPEG_EOF:
             return true;
-        case JWRN_EXTRANEOUS_DATA:
-            return decoder.readingHeader;
         default:
             return false;
         }
@@ -54,8 +55,8 @@ namespace {
 
     void emitMessage(j_common_ptr info, int level)
     {
-        // Negative levels are warnings: libjpeg paints over damage and goes on, so a damaging one ends the decode.
-        if (level < 0 && !isHarmless(decoderOf(info), info->err->msg_code))
+        // Negative levels are warnings.
+        if (level < 0 && isEntropyDamage(info->err->msg_code))
             fail(info);
     }
 
@@ -71,7 +72,7 @@ namespace {
     // damaged, and decoding it would only spend seconds on grey. (Arithmetic coding can spend less.)
     bool withinLimits(const jpeg_decompress_struct& info, qint64 fileBytes)
     {
-        if (double(info.image_width) * info.image_height > double(picture_limits::maxPixels))
+        if (double(info.image_width) * info.image_height > double(picture_limits::maxScaledPixels))
             return false;
         double blocks = 0;
         for (int c = 0; c < info.num_components; ++c)
@@ -148,7 +149,6 @@ namespace {
 
         jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
         jpeg_read_header(&info, TRUE);
-        decoder.readingHeader = false;
         if (!withinLimits(info, fileBytes))
             return false;
         transformations = exifTransformations(info);

@@ -24,19 +24,31 @@ namespace {
 
     [[nodiscard]] bool isJpeg(const QByteArray& head) { return head.startsWith("\xFF\xD8\xFF"); }
 
-    // Qt's readers speak of damage through Qt's messages; the operator is never told, so nothing is printed.
+    // Qt's readers speak of damage through Qt's messages; the operator is never told, so nothing a decode says is
+    // printed. Photos decode on a worker thread while the rest of the program goes on, so only that thread is quiet.
+    thread_local int t_quietScopes = 0;
+    QtMessageHandler g_otherwise = nullptr;
+
+    void dropWhileQuiet(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (t_quietScopes == 0 && g_otherwise)
+            g_otherwise(type, context, message);
+    }
+
     class QuietScope {
     public:
         QuietScope()
-            : m_previous(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {}))
         {
+            static const bool installed = [] {
+                g_otherwise = qInstallMessageHandler(dropWhileQuiet);
+                return true;
+            }();
+            Q_UNUSED(installed)
+            ++t_quietScopes;
         }
-        ~QuietScope() { qInstallMessageHandler(m_previous); }
+        ~QuietScope() { --t_quietScopes; }
         QuietScope(const QuietScope&) = delete;
         QuietScope& operator=(const QuietScope&) = delete;
-
-    private:
-        QtMessageHandler m_previous;
     };
 
 } // namespace
@@ -59,7 +71,7 @@ QImage FilePictureLoader::decode(QIODevice& device, QSize frameSize, qreal devic
 {
     const QSize target(
         int(std::round(frameSize.width() * devicePixelRatio)), int(std::round(frameSize.height() * devicePixelRatio)));
-    if (target.isEmpty() || qint64(target.width()) * target.height() > picture_limits::maxPixels)
+    if (target.isEmpty() || qint64(target.width()) * target.height() > picture_limits::maxWholePixels)
         return {};
     if (device.size() > picture_limits::maxFileBytes)
         return {};

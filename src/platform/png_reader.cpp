@@ -11,6 +11,8 @@
 
 #include <png.h>
 
+#include "platform/picture_limits.h"
+
 namespace platform {
 
 namespace {
@@ -77,6 +79,9 @@ namespace {
         if (setjmp(png_jmpbuf(png)))
             return false;
         png_read_info(png, info);
+        // Also for the PNG pictures inside icons, whose size their container does not tell.
+        if (qint64(png_get_image_width(png, info)) * png_get_image_height(png, info) > picture_limits::maxWholePixels)
+            return false;
         const bool alpha
             = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
         png_set_expand(png);

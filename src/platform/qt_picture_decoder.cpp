@@ -31,26 +31,54 @@ namespace {
         int m_previous;
     };
 
-    bool isPhotoFormat(const QByteArray& format)
+    // What Qt's readers on Debian 12 take with the package's dependencies (Qt GUI's own and those of
+    // qt6-image-formats-plugins), JPEG aside, most distinctive signature first: some readers' checks are loose (an
+    // uncompressed TGA starts as a cursor does, and almost any bytes that start with a zero pass for WBMP), so each
+    // reader is asked in this order whether the data is its own. One name stands for the three of PBM, PGM and PPM.
+    // Left out: MNG, whose reader cannot tell a picture's size before decoding it, so no cap could hold.
+    constexpr std::array kFormats { "png", "gif", "webp", "bmp", "tiff", "icns", "tga", "ico", "cur", "xpm", "xbm",
+        "ppm", "wbmp" };
+
+    QByteArray formatOf(QIODevice& device)
     {
-        static constexpr std::array<const char*, 6> formats { "png", "bmp", "gif", "webp", "ico", "tiff" };
-        return std::any_of(formats.begin(), formats.end(), [&](const char* name) { return format == name; });
+        const qint64 start = device.pos();
+        for (const char* format : kFormats) {
+            QImageReader reader(&device, format);
+            reader.setAutoDetectImageFormat(false);
+            const bool canRead = reader.canRead();
+            // Some readers (GIF, TGA) leave the device where their look ended.
+            if (!device.seek(start))
+                return {};
+            if (canRead)
+                return format;
+        }
+        return {};
     }
 
-    // Qt's GIF and BMP readers paint what they have of a file cut short, so such a file is refused by what it
-    // declares of itself: a GIF ends with its trailer byte, and a BMP's header gives the file's length.
+    // The last `count` bytes from `start` on, the device left at `start`.
+    QByteArray tail(QIODevice& device, qint64 start, qint64 count)
+    {
+        const qint64 from = std::max(start, device.size() - count);
+        const QByteArray bytes = device.seek(from) ? device.read(device.size() - from) : QByteArray();
+        return device.seek(start) ? bytes : QByteArray();
+    }
+
+    // Qt's GIF, BMP and XBM readers paint what they have of a file cut short, so such a file is refused by what it
+    // declares of itself: a GIF ends with its trailer byte, a BMP's header gives the file's length, and an XBM is C
+    // source whose data ends with a closing brace.
     bool isWhole(QIODevice& device, const QByteArray& format)
     {
         const qint64 start = device.pos();
-        const qint64 size = device.size() - start;
-        if (format == "gif") {
-            char last = 0;
-            const bool read = device.seek(start + size - 1) && device.getChar(&last);
-            return device.seek(start) && read && last == ';';
-        }
+        if (format == "gif")
+            return tail(device, start, 1) == ";";
         if (format == "bmp") {
             const QByteArray header = device.peek(6);
-            return header.size() == 6 && qFromLittleEndian<quint32>(header.constData() + 2) <= quint64(size);
+            return header.size() == 6
+                && qFromLittleEndian<quint32>(header.constData() + 2) <= quint64(device.size() - start);
+        }
+        if (format == "xbm") {
+            const QByteArray end = tail(device, start, 16).trimmed();
+            return end.endsWith('}') || end.endsWith("};");
         }
         return true;
     }
@@ -70,23 +98,39 @@ namespace {
         reader.jumpToImage(largest);
     }
 
+    // An Apple icon tells no size before it is decoded, but it holds only icons of the few sizes the format defines
+    // and PNG pictures, which the PNG reader holds to the cap. Of its icons, the largest fits the frame best.
+    QImage largestIcnsIcon(QImageReader& reader)
+    {
+        QImage largest;
+        for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
+            QImage icon;
+            if (reader.read(&icon) && qint64(icon.width()) * icon.height() > qint64(largest.width()) * largest.height())
+                largest = std::move(icon);
+        }
+        return largest;
+    }
+
 } // namespace
 
 QImage decodeWithQt(QIODevice& device)
 {
-    const QByteArray format = QImageReader::imageFormat(&device);
-    if (!isPhotoFormat(format) || !isWhole(device, format))
+    const QByteArray format = formatOf(device);
+    if (format.isEmpty() || !isWhole(device, format))
         return {};
     QImageReader reader(&device, format);
-    if (format == "ico")
+    reader.setAutoDetectImageFormat(false);
+    reader.setAutoTransform(true);
+    const AllocationLimitScope limit;
+    if (format == "icns")
+        return largestIcnsIcon(reader);
+    if (format == "ico" || format == "cur")
         jumpToLargestIcon(reader);
     // A BMP stored top row first reports its height negative; an unreadable header reports no size at all.
     const QSize declared = reader.size();
     const qint64 pixels = qint64(declared.width()) * std::abs(declared.height());
-    if (declared.width() <= 0 || pixels == 0 || pixels > picture_limits::maxPixels)
+    if (declared.width() <= 0 || pixels == 0 || pixels > picture_limits::maxWholePixels)
         return {};
-    reader.setAutoTransform(true);
-    const AllocationLimitScope limit;
     QImage picture;
     // Decoded whole: a scaled read scales a palette picture within its palette, which mangles it.
     return reader.read(&picture) ? picture : QImage();

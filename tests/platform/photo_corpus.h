@@ -85,6 +85,30 @@ namespace detail {
         return jpeg.left(20) + QByteArray(3, '\0') + jpeg.mid(20);
     }
 
+    // Some cameras and editors leave a few bytes after the last block of the scan, before the end marker.
+    inline QByteArray withStrayBytesAtTheEnd(const QByteArray& jpeg)
+    {
+        return jpeg.chopped(2) + QByteArray("\x12\x34\x56", 3) + jpeg.right(2);
+    }
+
+    // HEIF's basic brand as the major one, as many encoders write it; heif-enc writes "heic" there.
+    inline QByteArray withBrandMif1(const QByteArray& heic) { return QByteArray(heic).replace(8, 4, "mif1"); }
+
+    // The TrueVision 2.0 footer (no extension or developer area), which Qt's reader asks for and ImageMagick leaves
+    // out.
+    inline QByteArray withTgaFooter(const QByteArray& tga)
+    {
+        return tga + QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18);
+    }
+
+    // An Apple icon as Qt's own writer makes it.
+    inline QByteArray icnsOf(const QByteArray& png)
+    {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        return buffer.open(QIODevice::WriteOnly) && QImage::fromData(png).save(&buffer, "icns") ? bytes : QByteArray();
+    }
+
     struct Bmp {
         qint32 offset, width, height;
         explicit Bmp(const QByteArray& bytes)
@@ -171,6 +195,7 @@ inline const std::vector<Variant>& variants()
             { "jpeg restart markers", "cj -restart 1" }, { "jpeg cmyk adobe", "im jpg -colorspace CMYK -quality 90" },
             { "jpeg ycck adobe", "cp src.png \"$OUT\"", detail::ycckOf },
             { "jpeg stray bytes between segments", "cj", detail::withStrayBytes },
+            { "jpeg stray bytes before its end", "cj", detail::withStrayBytesAtTheEnd },
             { "gif interlaced", "im gif -interlace GIF" },
             { "gif transparent", "im2 gif rgba.png -channel A -threshold 50% +channel" },
             { "gif animated", "convert -delay 20 src.png negative.png -loop 0 gif:\"$OUT\"" },
@@ -194,7 +219,18 @@ inline const std::vector<Variant>& variants()
             { "heic with thumbnail",
                 "heif-enc -q 90 -t $((W / 2)) src.png -o \"$OUT.heic\" >/dev/null && mv \"$OUT.heic\" \"$OUT\"" },
             { "heic with alpha", "heif-enc -q 90 rgba.png -o \"$OUT.heic\" >/dev/null && mv \"$OUT.heic\" \"$OUT\"" },
-            { "avif", "im avif -quality 90" }, { "avif with alpha", "im2 avif rgba.png -quality 90" } };
+            { "heic brand mif1", "heif-enc -q 90 src.png -o \"$OUT.heic\" >/dev/null && mv \"$OUT.heic\" \"$OUT\"",
+                detail::withBrandMif1 },
+            // Sides that are no multiples of a coding block: the encoder pads them, libheif crops them off.
+            { "heic odd sides",
+                "convert src.png -resize 321x241! odd.png && heif-enc -q 90 odd.png -o \"$OUT.heic\" "
+                ">/dev/null && mv \"$OUT.heic\" \"$OUT\"" },
+            { "avif", "im avif -quality 90" }, { "avif with alpha", "im2 avif rgba.png -quality 90" },
+            // The other formats Qt's readers take.
+            { "ppm", "im ppm" }, { "ppm ascii", "im ppm -compress none" }, { "pgm", "im pgm" },
+            { "pbm", "im pbm -resize 50%" }, { "xpm", "im xpm -colors 32" }, { "xbm", "im xbm -resize 50%" },
+            { "tga", "im tga", detail::withTgaFooter }, { "wbmp", "im wbmp -resize 50%" },
+            { "icns", "cp src.png \"$OUT\"", detail::icnsOf }, { "cur", "im cur -resize 64x64" } };
         for (const int bits : { 1, 2, 4, 8, 16 })
             list.push_back({ "png grey " + std::to_string(bits) + "-bit",
                 "im png -colorspace gray -depth " + std::to_string(bits)
