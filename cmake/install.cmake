@@ -116,7 +116,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # has to be named: the X11 platform plugin, Qt's WebP and TIFF readers and libheif for photos, and a
 # Chinese face for every caption on both windows.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-image-formats-plugins, libheif1 (>= 1.15), fonts-noto-cjk")
+# Qt's own texts (the file dialog, the context menus) come in the operator's language from qt6-translations-l10n.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-image-formats-plugins, qt6-translations-l10n, libheif1 (>= 1.15), fonts-noto-cjk")
 # Wayland sessions run it natively with Qt's Wayland plugin, and through XWayland without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 

@@ -1,6 +1,9 @@
 #include "platform/startup.h"
 
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +55,12 @@ void prepareApplication()
 {
     // Lets a Wayland desktop match the window to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.eightball_scoreboard.Scoreboard"));
+    // Qt's own texts (the file dialog, the name boxes' context menu) in the operator's language; the program's own
+    // captions are the same in every locale.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
     installFontSubstitutes();
     if (!hasCjkFace())
         std::fputs("scoreboard: no Chinese font found, so captions would show as empty boxes; "

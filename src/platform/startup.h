@@ -17,8 +17,8 @@ void releaseStartupMessages();
 // The one line for a start-up that failed after these messages.
 [[nodiscard]] QString startupFailureLine(const QStringList& heldMessages);
 
-// Once the application exists: its desktop entry, the design face, and a line on stderr when no Chinese face is
-// installed (the program still runs, its captions as empty boxes).
+// Once the application exists: its desktop entry, Qt's translations for the locale, the design face, and a line on
+// stderr when no Chinese face is installed (the program still runs, its captions as empty boxes).
 void prepareApplication();
 
 } // namespace platform
