@@ -243,7 +243,7 @@ bool ControlPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (const auto action = actionForKey(key->key(), key->text(), m_match.state()))
+        if (const auto action = actionForKey(key->key(), key->text(), key->modifiers(), m_match.state()))
             (this->**action)();
     }
     // The key still goes on to the focused control, so a typed name stays typed.

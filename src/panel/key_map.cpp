@@ -40,11 +40,12 @@ namespace {
 
 } // namespace
 
-std::optional<PanelAction> actionForKey(int qtKey, QStringView text, MatchState state)
+std::optional<PanelAction> actionForKey(int qtKey, QStringView text, Qt::KeyboardModifiers modifiers, MatchState state)
 {
+    const bool typed = text.size() == 1 && !modifiers.testFlag(Qt::AltModifier);
     for (const KeyBinding& binding : kBindings) {
         const bool matches
-            = binding.key != 0 ? binding.key == qtKey : text.size() == 1 && text.front().unicode() == binding.character;
+            = binding.key != 0 ? binding.key == qtKey : typed && text.front().unicode() == binding.character;
         if (matches)
             return applies(binding.when, state) ? std::optional(binding.action) : std::nullopt;
     }

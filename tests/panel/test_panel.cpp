@@ -20,11 +20,11 @@ using testing::Panel;
 namespace {
 
 // A scenario, a token at a time: s, a, d, j, l click the match and score buttons and @name any control; F1 ... F11,
-// Esc, Space, Tab and Return are keys; "x types the character x; t, T and . let 1 s, 3.5 s and 0.4 s pass; r
-// restores a minimised panel and w minimises it as a window manager would; drag:X,Y (rdrag: with the right button)
-// presses there, moves 20, 30 pixels in two steps and lets go (the second step is reported against where the window
-// was before the first, as an X server does while the window manager has yet to move it); Text1, Text2 and Command8
-// take the focus; x-panel and x-backdrop are close requests from outside.
+// Esc, Space, Tab and Return are keys; "x types the character x and !x is Alt+x; t, T and . let 1 s, 3.5 s and 0.4 s
+// pass; r restores a minimised panel and w minimises it as a window manager would; drag:X,Y (rdrag: with the right
+// button) presses there, moves 20, 30 pixels in two steps and lets go (the second step is reported against where the
+// window was before the first, as an X server does while the window manager has yet to move it); Text1, Text2 and
+// Command8 take the focus; x-panel and x-backdrop are close requests from outside.
 void play(Panel& p, const QString& ops)
 {
     QWindow* window = p.form->windowHandle();
@@ -40,6 +40,8 @@ void play(Panel& p, const QString& ops)
             QTest::keyClick(window, codes[keys.indexOf(op)]);
         else if (op.startsWith('"'))
             QTest::keyClick(window, op[1].toLatin1());
+        else if (op.startsWith('!'))
+            QTest::keyClick(window, op[1].toLatin1(), Qt::AltModifier);
         else if (op == "t" || op == "T" || op == ".")
             p.wait(op == "t" ? 1000 : op == "T" ? 3500 : 400);
         else if (op == "r" || op == "w")
@@ -270,6 +272,7 @@ private Q_SLOTS:
         row("letters score in a name box", "s Text1 \"a \"a \"j \"d", "结束比赛 1:1 选手1 buttons - shown");
         row("letters take back", "s a a j j Command8 \"d \"l \"l \"l", "结束比赛 1:0 选手1 buttons - shown");
         row("capitals and others do nothing", "s Command8 \"A \"J \"x", "结束比赛 0:0 选手1 buttons - shown");
+        row("Alt with a letter does nothing", "s Command8 !a !j F5 !l", "结束比赛 0:0 选手1 buttons - shown");
         row("Space clicks the button with the focus", "s Command1 Space", "结束比赛 1:0 选手1 buttons - shown");
         row("Return does not", "s Command1 Return", "结束比赛 0:0 选手1 buttons - shown");
         row("letters type when ready", "Text1 \"a \"j", "开始比赛 0:0 选手1aj buttons - shown");
