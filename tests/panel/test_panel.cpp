@@ -116,7 +116,10 @@ class TestPanel : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
+        // Qt's own texts (the file dialog, the name boxes' context menu) speak the operator's language.
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
         platform::prepareApplication();
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
         QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.eightball_scoreboard.Scoreboard"));
         // When no window system starts, one line names the fix.
         QVERIFY(
