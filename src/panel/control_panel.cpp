@@ -49,6 +49,7 @@ ControlPanel::ControlPanel(Services services)
     m_photoFrames = { findChild<platform::PictureFrame*>(QStringLiteral("Image1")),
         findChild<platform::PictureFrame*>(QStringLiteral("Image2")) };
 
+    m_photos = std::make_unique<Photos>(m_services.pictureLoader, m_photoFrames);
     // One decode for both frames: the picture is shared until a frame gets a photo of its own.
     const QImage defaultPhoto(kDefaultPhoto);
     for (platform::PictureFrame* frame : m_photoFrames) {
@@ -232,9 +233,7 @@ void ControlPanel::choosePhoto(platform::PictureFrame* frame)
 
 void ControlPanel::loadPhoto(platform::PictureFrame* frame, const QString& path)
 {
-    const QImage picture = m_services.pictureLoader.load(path, frame->size(), devicePixelRatioF());
-    if (!picture.isNull())
-        frame->setPicture(picture);
+    m_photos->load(frame, path, devicePixelRatioF());
 }
 
 // --- events ----------------------------------------------------------------------------------

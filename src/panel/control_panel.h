@@ -14,6 +14,7 @@
 #include "match/match.h"
 #include "match/tick_schedule.h"
 #include "panel/drag.h"
+#include "panel/photos.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/file_dialog.h"
@@ -45,6 +46,8 @@ public:
     [[nodiscard]] bool hasBackdrop() const { return m_backdrop != nullptr; }
     [[nodiscard]] platform::Timer& matchClockTimer() { return m_matchClockTimer; }
     [[nodiscard]] platform::Timer& wallClockTimer() { return m_wallClockTimer; }
+    // A photo is being decoded: it cannot be stopped, and the program need not wait for it to end.
+    [[nodiscard]] bool isDecodingPhoto() const { return m_photos->isDecoding(); }
 
 public Q_SLOTS:
     // Start a ready match, end a running one, reset an ended one.
@@ -105,6 +108,7 @@ private:
     std::array<QLineEdit*, 2> m_nameBoxes;
     std::array<platform::Label*, 2> m_scoreLabels;
     std::array<platform::PictureFrame*, 2> m_photoFrames;
+    std::unique_ptr<Photos> m_photos;
 };
 
 } // namespace panel

@@ -375,8 +375,9 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < answers.size(); ++i) {
             p.dialog.answer = answers[i];
             QTest::mouseClick(p.control(i % 2 ? "Image2" : "Image1"), Qt::LeftButton);
+            p.settle();
         }
-        QCOMPARE(p.loader.paths, answers.filter(QLatin1String("/p/")));
+        QCOMPARE(p.loader.loaded(), answers.filter(QLatin1String("/p/")));
         QStringList changed;
         for (const char* name : { "Image1", "Image2" })
             if (p.control<platform::PictureFrame>(name)->picture() != defaultPhoto)
@@ -395,9 +396,46 @@ private Q_SLOTS:
             QCoreApplication::sendEvent(p.control("Image2"), &drop);
             QCOMPARE(enter.isAccepted(), mime == &one);
         }
-        QCOMPARE(p.loader.paths.mid(answers.filter(QLatin1String("/p/")).size()), QStringList { "/p/dropped.png" });
+        p.settle();
+        QCOMPARE(p.loader.loaded().mid(answers.filter(QLatin1String("/p/")).size()), QStringList { "/p/dropped.png" });
         QCOMPARE(p.control<platform::PictureFrame>("Image2")->picture().pixel(0, 0), QColor(Qt::blue).rgb());
         QCOMPARE(p.dialog.calls, answers.size());
+    }
+
+    // A photo decodes while the match goes on: keys and scores answer at once, a later pick for the same frame wins
+    // over one still decoding, and the close command does not wait for a decode.
+    void photosWhileDecoding()
+    {
+        Panel p;
+        p.show();
+        const auto shown = [&](const char* frame) {
+            return QColor(p.control<platform::PictureFrame>(frame)->picture().pixel(0, 0));
+        };
+        p.dialog.answer = "/p/slow-red.jpg";
+        play(p, "@Image1");
+        QTRY_COMPARE(p.loader.loaded().size(), 1); // decoding
+        play(p, "s \"a \"a");
+        QCOMPARE(p.scores(), "2:0");
+        p.dialog.answer = "/p/good.jpg";
+        play(p, "@Image1 @Image2");
+        p.loader.gate.release();
+        p.settle();
+        QCOMPARE(shown("Image1"), QColor(Qt::blue));
+        QCOMPARE(shown("Image2"), QColor(Qt::blue));
+        QCOMPARE(p.loader.loaded(), QStringList({ "/p/slow-red.jpg", "/p/good.jpg", "/p/good.jpg" }));
+        // A pick overtaken before its decode began is never decoded.
+        p.dialog.answer = "/p/slow-red.jpg";
+        play(p, "@Image2");
+        QTRY_COMPARE(p.loader.loaded().size(), 4);
+        play(p, "@Image1");
+        p.dialog.answer = "/p/bad.txt";
+        play(p, "@Image1 F4");
+        QVERIFY(p.quits == 1 && p.form->isDecodingPhoto());
+        p.loader.gate.release();
+        p.settle();
+        QCOMPARE(p.loader.loaded().mid(3), QStringList({ "/p/slow-red.jpg", "/p/bad.txt" }));
+        QCOMPARE(shown("Image1"), QColor(Qt::blue));
+        QCOMPARE(shown("Image2"), QColor(Qt::red));
     }
 
     // On screen, a score and a photo repaint as soon as they change.
@@ -412,6 +450,7 @@ private Q_SLOTS:
         counter.painted.clear();
         p.dialog.answer = "/p/good.jpg";
         play(p, "s a @Image2");
+        p.settle();
         QTRY_VERIFY(counter.painted.value(p.control("Label1")) > 0 && counter.painted.value(p.control("Image2")) > 0);
     }
 

@@ -3,7 +3,9 @@
 // Stand-ins for time, the file dialog and the picture loader, so tests drive the panel without waiting and
 // without opening real dialogs; and a panel wired to them, built fresh for each test.
 
+#include <QMutex>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTest>
 
 #include <memory>
@@ -25,17 +27,30 @@ struct FakeDialog final : platform::FileDialog {
     int calls = 0;
 };
 
-// A blue picture of the frame's size, or nothing for a "bad" file.
+// A blue picture of the frame's size (red for a "red" file), or nothing for a "bad" file. It runs on the panel's
+// decoding thread; a "slow" file waits there until the test lets it through.
 struct FakeLoader final : platform::PictureLoader {
     [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal dpr) const override
     {
-        paths << path;
+        {
+            const QMutexLocker lock(&mutex);
+            paths << path;
+        }
+        if (path.contains(QLatin1String("slow")))
+            gate.acquire();
         QImage image(frameSize * dpr, QImage::Format_RGB32);
-        image.fill(Qt::blue);
+        image.fill(path.contains(QLatin1String("red")) ? Qt::red : Qt::blue);
         image.setDevicePixelRatio(dpr);
         return path.contains(QLatin1String("bad")) ? QImage() : image;
     }
+    [[nodiscard]] QStringList loaded() const
+    {
+        const QMutexLocker lock(&mutex);
+        return paths;
+    }
+    mutable QMutex mutex;
     mutable QStringList paths;
+    mutable QSemaphore gate;
 };
 
 struct Panel {
@@ -68,6 +83,12 @@ struct Panel {
         shownAt = form->pos();
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    // Every photo decoded and in its frame.
+    void settle()
+    {
+        QTRY_VERIFY(!form->isDecodingPhoto());
+        QCoreApplication::processEvents();
     }
     // `ms` of match and wall-clock time, delivered as the timers would.
     void wait(qint64 ms)

@@ -132,6 +132,14 @@ a_wmclose() { wmctrl -i -c "${win[$1]}"; }
 a_destroy() { xdotool windowclose "${win[$1]}"; }
 # As a desktop logs out: the session manager asks the program to save itself for a shutdown, then to die.
 a_logout() { echo logout >&"${SM[1]}"; }
+# grey NAME W H: a 16-bit grey PGM of W x H in the row's folder (sparse, so writing it costs nothing), a
+# picture that takes a while to decode.
+a_grey() { printf 'P5\n%d %d\n65535\n' "$2" "$3" >"$A/$1" && truncate -s $(($(stat -c %s "$A/$1") + 2 * $2 * $3)) "$A/$1"; }
+# pick NAME: a click on the first photo frame, then the file from the row's folder typed into the open-file dialog.
+a_pick() {
+    a_press 1 100,150 && a_release 1 && xs_wait_until "$T" found dialog Open &&
+        timeout 5 xdotool windowactivate --sync "${win[dialog]}" &>/dev/null && xdotool type "$A/$1" && xdotool key Return
+}
 # snap NAME X0,Y0,X1,Y1: remembers how that panel-relative rectangle looks, for changed and same.
 a_snap() { rect[$1]=$2 && face[$1]=$(digest "$2"); }
 
@@ -202,6 +210,7 @@ run_row() {
         SEEN=
         if declare -F "a_$step" >/dev/null; then "a_$step" "${step[@]:1}"
         elif [[ $step == hold ]]; then holds "${step[@]:1}"
+        elif [[ $step == within ]]; then xs_wait_until "${step[1]}" check "${step[@]:2}"
         else xs_wait_until "$T" check "${step[@]}"; fi && continue
         [[ $kind == none ]] || { grab && convert "$SRC" "$A/failed.png"; }
         xs_die "$name: '${step[*]}' did not hold; saw: $SEEN (logs in $A)"
