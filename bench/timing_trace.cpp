@@ -1,6 +1,7 @@
 #include "timing_trace.h"
 
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -27,11 +28,20 @@ namespace {
     }
 } // namespace
 
-TimingTrace::TimingTrace(Clock::time_point started, QWidget* window, QWidget* label)
+TimingTrace::TimingTrace(Clock::time_point started, QWidget* window, QWidget* label, Photos photos)
     : m_started(started)
     , m_window(window)
     , m_label(label)
 {
+    const QString photo = qEnvironmentVariable("SCOREBOARD_DECODE_LOOP");
+    if (!photo.isEmpty() && photos.decoding && photos.decode) {
+        auto* again = new QTimer(this);
+        connect(again, &QTimer::timeout, this, [photo, photos = std::move(photos)] {
+            if (!photos.decoding())
+                photos.decode(photo);
+        });
+        again->start(20);
+    }
     if (envFlag("SCOREBOARD_STARTUP_TRACE"))
         window->installEventFilter(this);
     if (envFlag("SCOREBOARD_KEY_TRACE") && label && window->windowHandle()) {

@@ -7,11 +7,14 @@
 //                               main), C the process's CPU time since exec
 //   SCOREBOARD_KEY_TRACE=1      "key-ms N" on stderr for each key press that repaints `label`, from the press
 //                               reaching the window to the end of that repaint
+//   SCOREBOARD_DECODE_LOOP=FILE FILE handed to `photos` again each time its decode has ended, so that keys are timed
+//                               while a photo decodes
 // Switched off, it installs nothing, so the benchmark's program pays nothing more than the installed one.
 
 #include <QObject>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -22,8 +25,14 @@ class TimingTrace final : public QObject {
 public:
     using Clock = std::chrono::steady_clock;
 
+    // A program's photo decoding: whether a photo decodes now, and a file to decode.
+    struct Photos {
+        std::function<bool()> decoding;
+        std::function<void(const QString&)> decode;
+    };
+
     // `window` must already have its native window.
-    TimingTrace(Clock::time_point started, QWidget* window, QWidget* label);
+    TimingTrace(Clock::time_point started, QWidget* window, QWidget* label, Photos photos = {});
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
