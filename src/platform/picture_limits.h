@@ -19,9 +19,10 @@ inline constexpr qint64 maxWholePixels = 100'000'000;
 // megabytes whatever their size; the largest phone sensors save 200 megapixels (16320 x 12240).
 inline constexpr qint64 maxScaledPixels = 200'000'000;
 
-// The widest format Qt decodes photos into is 8 bytes a pixel (16 bits a channel), so its allocation limit lets a
-// picture decoded whole through in any of them.
-inline constexpr int qtAllocationLimitMegabytes = 763; // 100 megapixels at 8 bytes, in MiB
+// The widest format Qt's readers decode into is 8 bytes a pixel (16 bits a channel). A reader may allocate what the
+// picture it declared needs at that width, and no more: a GIF frame larger than the screen it declares is refused
+// before it is allocated (tests/fuzz/regressions/gif-screen-12320x189-frame-12442x12320.gif).
+inline constexpr qint64 maxBytesPerPixel = 8;
 
 // libjpeg's working memory. A baseline JPEG decoded at 1/8 needs a few megabytes; a progressive one (or any with
 // several scans) needs every coefficient at once, 128 bytes a block: about 6 bytes a pixel at full-resolution

@@ -79,7 +79,7 @@ namespace {
         if (setjmp(png_jmpbuf(png)))
             return false;
         png_read_info(png, info);
-        // Also for the PNG pictures inside icons, whose size their container does not tell.
+        // Also for the PNG pictures inside icons, which Qt's icon reader decodes without asking their size first.
         if (qint64(png_get_image_width(png, info)) * png_get_image_height(png, info) > picture_limits::maxWholePixels)
             return false;
         const bool alpha

@@ -18,10 +18,11 @@ namespace {
     // Qt keeps one allocation limit for the whole process, so it is set for one decode and then put back.
     class AllocationLimitScope {
     public:
-        AllocationLimitScope()
+        explicit AllocationLimitScope(qint64 pixels)
             : m_previous(QImageReader::allocationLimit())
         {
-            QImageReader::setAllocationLimit(picture_limits::qtAllocationLimitMegabytes);
+            const qint64 bytes = pixels * picture_limits::maxBytesPerPixel;
+            QImageReader::setAllocationLimit(int(std::max<qint64>(1, (bytes + (1 << 20) - 1) >> 20))); // MiB
         }
         ~AllocationLimitScope() { QImageReader::setAllocationLimit(m_previous); }
         AllocationLimitScope(const AllocationLimitScope&) = delete;
@@ -35,9 +36,11 @@ namespace {
     // qt6-image-formats-plugins), JPEG aside, most distinctive signature first: some readers' checks are loose (an
     // uncompressed TGA starts as a cursor does, and almost any bytes that start with a zero pass for WBMP), so each
     // reader is asked in this order whether the data is its own. One name stands for the three of PBM, PGM and PPM.
-    // Left out: MNG, whose reader cannot tell a picture's size before decoding it, so no cap could hold.
-    constexpr std::array kFormats { "png", "gif", "webp", "bmp", "tiff", "icns", "tga", "ico", "cur", "xpm", "xbm",
-        "ppm", "wbmp" };
+    // Left out: MNG, whose reader cannot tell a picture's size before decoding it, so no cap could hold; and ICNS,
+    // Apple's icons, whose reader allocates whatever length an icon's header declares, up to 2 GiB, before reading
+    // it (tests/fuzz/regressions/icns-icon-declares-2-gib.icns).
+    constexpr std::array kFormats { "png", "gif", "webp", "bmp", "tiff", "tga", "ico", "cur", "xpm", "xbm", "ppm",
+        "wbmp" };
 
     QByteArray formatOf(QIODevice& device)
     {
@@ -98,19 +101,6 @@ namespace {
         reader.jumpToImage(largest);
     }
 
-    // An Apple icon tells no size before it is decoded, but it holds only icons of the few sizes the format defines
-    // and PNG pictures, which the PNG reader holds to the cap. Of its icons, the largest fits the frame best.
-    QImage largestIcnsIcon(QImageReader& reader)
-    {
-        QImage largest;
-        for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
-            QImage icon;
-            if (reader.read(&icon) && qint64(icon.width()) * icon.height() > qint64(largest.width()) * largest.height())
-                largest = std::move(icon);
-        }
-        return largest;
-    }
-
 } // namespace
 
 QImage decodeWithQt(QIODevice& device)
@@ -121,9 +111,6 @@ QImage decodeWithQt(QIODevice& device)
     QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
-    const AllocationLimitScope limit;
-    if (format == "icns")
-        return largestIcnsIcon(reader);
     if (format == "ico" || format == "cur")
         jumpToLargestIcon(reader);
     // A BMP stored top row first reports its height negative; an unreadable header reports no size at all.
@@ -131,6 +118,7 @@ QImage decodeWithQt(QIODevice& device)
     const qint64 pixels = qint64(declared.width()) * std::abs(declared.height());
     if (declared.width() <= 0 || pixels == 0 || pixels > picture_limits::maxWholePixels)
         return {};
+    const AllocationLimitScope limit(pixels);
     QImage picture;
     // Decoded whole: a scaled read scales a palette picture within its palette, which mangles it.
     return reader.read(&picture) ? picture : QImage();

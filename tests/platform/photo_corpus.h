@@ -101,14 +101,6 @@ namespace detail {
         return tga + QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18);
     }
 
-    // An Apple icon as Qt's own writer makes it.
-    inline QByteArray icnsOf(const QByteArray& png)
-    {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        return buffer.open(QIODevice::WriteOnly) && QImage::fromData(png).save(&buffer, "icns") ? bytes : QByteArray();
-    }
-
     struct Bmp {
         qint32 offset, width, height;
         explicit Bmp(const QByteArray& bytes)
@@ -230,7 +222,7 @@ inline const std::vector<Variant>& variants()
             { "ppm", "im ppm" }, { "ppm ascii", "im ppm -compress none" }, { "pgm", "im pgm" },
             { "pbm", "im pbm -resize 50%" }, { "xpm", "im xpm -colors 32" }, { "xbm", "im xbm -resize 50%" },
             { "tga", "im tga", detail::withTgaFooter }, { "wbmp", "im wbmp -resize 50%" },
-            { "icns", "cp src.png \"$OUT\"", detail::icnsOf }, { "cur", "im cur -resize 64x64" } };
+            { "cur", "im cur -resize 64x64" } };
         for (const int bits : { 1, 2, 4, 8, 16 })
             list.push_back({ "png grey " + std::to_string(bits) + "-bit",
                 "im png -colorspace gray -depth " + std::to_string(bits)

@@ -232,7 +232,7 @@ private Q_SLOTS:
         for (const char* name : { "png rgb 8-bit", "png palette 4-bit", "png interlaced", "jpeg baseline 4:2:0",
                  "jpeg progressive 4:4:4", "jpeg arithmetic progressive 4:4:4", "jpeg restart markers",
                  "gif interlaced", "bmp 24-bit", "bmp rle8", "ico 16 32 64 256", "webp lossy", "webp lossless",
-                 "tiff lzw", "heic", "avif", "ppm", "ppm ascii", "xpm", "xbm", "tga", "wbmp", "icns", "cur" }) {
+                 "tiff lzw", "heic", "avif", "ppm", "ppm ascii", "xpm", "xbm", "tga", "wbmp", "cur" }) {
             const QString path = file(name).path;
             const QByteArray bytes = readFile(path);
             const QImage undamaged = FilePictureLoader().load(path, kFrame, 1.0);
