@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "panel/control_panel.h"
-#include "platform/command_line.h"
-#include "platform/startup.h"
+#include "platform/desktop/command_line.h"
+#include "platform/desktop/startup.h"
 
 #ifdef SCOREBOARD_TIMING_HOOKS
 #include "timing_trace.h"
@@ -15,20 +15,20 @@ int main(int argc, char* argv[])
 #ifdef SCOREBOARD_TIMING_HOOKS
     const auto started = bench::TimingTrace::Clock::now();
 #endif
-    if (const auto status = platform::answerCommandLine(argc, argv))
+    if (const auto status = desktop::answerCommandLine(argc, argv))
         return *status;
-    platform::holdBackStartupMessages();
+    desktop::holdBackStartupMessages();
     QApplication app(argc, argv);
-    platform::releaseStartupMessages();
-    platform::prepareApplication();
+    desktop::releaseStartupMessages();
+    desktop::prepareApplication();
 
-    platform::SystemClock clock;
-    platform::QtFileDialog fileDialog;
-    platform::FilePictureLoader pictureLoader;
+    desktop::SystemClock clock;
+    desktop::QtFileDialog fileDialog;
+    photo::FilePictureLoader pictureLoader;
     panel::ControlPanel controlPanel({ clock, fileDialog, pictureLoader, [] { QCoreApplication::exit(0); } });
     controlPanel.show();
 #ifdef SCOREBOARD_TIMING_HOOKS
-    auto* photoFrame = controlPanel.findChild<platform::PictureFrame*>(QStringLiteral("Image2"));
+    auto* photoFrame = controlPanel.findChild<controls::PictureFrame*>(QStringLiteral("Image2"));
     bench::TimingTrace trace(started, &controlPanel, controlPanel.findChild<QWidget*>(QStringLiteral("Label1")),
         { [&controlPanel] { return controlPanel.isDecodingPhoto(); },
             [photoFrame](const QString& file) { Q_EMIT photoFrame->fileDropped(file); } });

@@ -10,7 +10,7 @@
 // Peak memory is taken in a fresh process per file and way (this program started again with --peak), after a
 // small load of each format has loaded the libraries and plugins, so the figure is the load alone.
 
-#include "platform/picture_loader.h"
+#include "platform/photo/picture_loader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -109,7 +109,7 @@ struct Sample {
 bool loadOnce(const Sample& sample, bool floor)
 {
     if (!floor)
-        return !platform::FilePictureLoader().load(sample.path, kFrame, 1.0).isNull();
+        return !photo::FilePictureLoader().load(sample.path, kFrame, 1.0).isNull();
     const QByteArray way(sample.floor);
     if (way == "turbojpeg")
         return turboJpegFloor(sample.path);

@@ -3,12 +3,12 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QHideEvent>
-#include <QScreen>
-#include <QWindow>
 
 #include "backdrop/backdrop_layout.h"
-#include "platform/controls.h"
-#include "platform/window_system.h"
+#include "platform/controls/build_controls.h"
+#include "platform/controls/label.h"
+#include "platform/controls/resizer.h"
+#include "platform/desktop/window_system.h"
 
 namespace backdrop {
 
@@ -17,55 +17,43 @@ namespace {
 }
 
 Backdrop::Backdrop(std::function<void()> showPanel, std::function<void()> closeProgram)
-    : platform::Form(backdropDesign())
+    : controls::Form(backdropDesign())
     , m_showPanel(std::move(showPanel))
     , m_closeProgram(std::move(closeProgram))
     , m_frontKeeper(this, QStringLiteral("Timer1"), kFrontKeeperMs, true)
 {
-    platform::buildControls(this, backdropControls());
-    const platform::FormDesign& design = backdropDesign();
-    m_resizer = new platform::ProportionalResizer(this, design.clientWidth, design.clientHeight, backdropControls());
-    connect(&m_frontKeeper, &platform::Timer::tick, this, &Backdrop::keepPanelInFrontOnce);
+    controls::buildControls(this, backdropControls());
+    const controls::FormDesign& design = backdropDesign();
+    new controls::ProportionalResizer(this, design.clientWidth, design.clientHeight, backdropControls());
+    connect(&m_frontKeeper, &QTimer::timeout, this, &Backdrop::keepPanelInFrontOnce);
     // Make the native window now, while nobody is waiting, so going full screen only maps it.
     setAttribute(Qt::WA_NativeWindow);
     winId();
-    platform::closeWhenDestroyedOutside(this);
+    desktop::closeWhenDestroyedOutside(this);
 }
 
 void Backdrop::setMatchTime(const QString& text)
 {
-    findChild<platform::Label*>(QStringLiteral("Label_time"))->setText(text);
+    findChild<controls::Label*>(QStringLiteral("Label_time"))->setText(text);
 }
 
-void Backdrop::setWallClock(const platform::DateTimeText& text)
+void Backdrop::setWallClock(const desktop::DateTimeText& text)
 {
     // Date above time, as the label is laid out, even where the time itself holds a blank.
-    findChild<platform::Label*>(QStringLiteral("Label_T"))->setText(text.date + QLatin1Char('\n') + text.time);
+    findChild<controls::Label*>(QStringLiteral("Label_T"))->setText(text.date + QLatin1Char('\n') + text.time);
 }
 
 void Backdrop::setShownOn(QScreen* screen, bool shown)
 {
-    if (!shown) {
-        hide();
-        return;
-    }
-    if (screen && !platform::isWayland())
-        setGeometry(screen->geometry());
-    else if (screen && windowHandle())
-        windowHandle()->setScreen(screen);
-    // A Wayland compositor keeps a full-screen window in a layer of its own, above the panel that
-    // must stand in front of it; maximised, the frameless backdrop still covers the output (less
-    // any bar of the desktop's own) and stays with the panel in the ordinary stacking.
-    if (platform::isWayland())
-        showMaximized();
+    if (shown)
+        desktop::showCovering(this, screen);
     else
-        showFullScreen();
-    activateWindow();
+        hide();
 }
 
 bool Backdrop::event(QEvent* event)
 {
-    const bool handled = platform::Form::event(event);
+    const bool handled = controls::Form::event(event);
     // No control here takes the focus, so activation is the window's own focus. An activation that arrives after
     // the backdrop was hidden (the program closing, say) is no focus, and must not bring the panel back.
     if (event->type() == QEvent::WindowActivate && isVisible())
@@ -86,7 +74,7 @@ void Backdrop::hideEvent(QHideEvent* event)
     // Hidden, it has nothing to keep the panel in front of: a tick still due would bring back a panel that was just
     // closed or minimised.
     m_frontKeeper.setEnabled(false);
-    platform::Form::hideEvent(event);
+    controls::Form::hideEvent(event);
 }
 
 void Backdrop::keepPanelInFrontOnce()

@@ -8,28 +8,26 @@
 
 #include <functional>
 
-#include "platform/clock.h"
-#include "platform/form.h"
-#include "platform/resizer.h"
-#include "platform/timer.h"
+#include "platform/controls/form.h"
+#include "platform/desktop/clock.h"
+#include "platform/desktop/timer.h"
 
 class QScreen;
 
 namespace backdrop {
 
-class Backdrop final : public platform::Form {
+class Backdrop final : public controls::Form {
     Q_OBJECT
 public:
     // `showPanel` brings the panel in front of this window; `closeProgram` ends the program.
     Backdrop(std::function<void()> showPanel, std::function<void()> closeProgram);
 
     void setMatchTime(const QString& text);
-    void setWallClock(const platform::DateTimeText& text);
+    void setWallClock(const desktop::DateTimeText& text);
     // Covers the whole of `screen`, or hides.
     void setShownOn(QScreen* screen, bool shown);
 
-    [[nodiscard]] platform::Timer& frontKeeper() { return m_frontKeeper; }
-    [[nodiscard]] QSizeF resizeFactors() const { return m_resizer->factors(); }
+    [[nodiscard]] desktop::Timer& frontKeeper() { return m_frontKeeper; }
 
 protected:
     bool event(QEvent* event) override;
@@ -42,8 +40,7 @@ private:
 
     std::function<void()> m_showPanel;
     std::function<void()> m_closeProgram;
-    platform::ProportionalResizer* m_resizer;
-    platform::Timer m_frontKeeper;
+    desktop::Timer m_frontKeeper;
 };
 
 } // namespace backdrop

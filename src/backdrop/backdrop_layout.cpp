@@ -4,15 +4,15 @@
 
 namespace backdrop {
 
-using platform::ControlDesign;
-using platform::ControlKind;
-using platform::Fit;
-using platform::rgb;
-using platform::systemColour;
+using controls::ControlDesign;
+using controls::ControlKind;
+using controls::Fit;
+using controls::rgb;
+using controls::systemColour;
 
 namespace {
 
-    constexpr platform::FormDesign kForm { "Form2", "Form2", 18465, 10800, 0x008000 };
+    constexpr controls::FormDesign kForm { "Form2", "Form2", 18465, 10800, 0x008000 };
 
     constexpr auto kLabel = ControlKind::Label;
     constexpr auto kLine = ControlKind::Line;
@@ -42,7 +42,7 @@ namespace {
 
 } // namespace
 
-const platform::FormDesign& backdropDesign() { return kForm; }
+const controls::FormDesign& backdropDesign() { return kForm; }
 
 std::span<const ControlDesign> backdropControls() { return kControls; }
 

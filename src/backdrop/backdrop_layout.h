@@ -2,12 +2,12 @@
 
 #include <span>
 
-#include "platform/controls.h"
-#include "platform/form.h"
+#include "platform/controls/control_design.h"
+#include "platform/controls/form.h"
 
 namespace backdrop {
 
-[[nodiscard]] const platform::FormDesign& backdropDesign();
-[[nodiscard]] std::span<const platform::ControlDesign> backdropControls();
+[[nodiscard]] const controls::FormDesign& backdropDesign();
+[[nodiscard]] std::span<const controls::ControlDesign> backdropControls();
 
 } // namespace backdrop

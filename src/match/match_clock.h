@@ -23,7 +23,4 @@ private:
     std::int64_t m_clockHours = 0;
 };
 
-// Decimal text with a blank in the place of the sign.
-[[nodiscard]] std::string numberText(std::int64_t value);
-
 } // namespace match

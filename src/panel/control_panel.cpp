@@ -1,5 +1,6 @@
 #include "panel/control_panel.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -7,9 +8,12 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include <variant>
+
 #include "panel/key_map.h"
 #include "panel/panel_layout.h"
-#include "platform/window_system.h"
+#include "platform/controls/build_controls.h"
+#include "platform/desktop/window_system.h"
 
 namespace panel {
 
@@ -22,59 +26,93 @@ namespace {
     const QString kFullScreenOn = QStringLiteral("还原(F11)");
     const QString kDefaultPhoto = QStringLiteral(":/assets/default_photo.jpg");
 
-    QPoint toTwips(QPoint pixels) { return pixels * platform::kTwipsPerPixel; }
+    // Which control runs which of the panel's commands, as the key map says for keys.
+    using Signal = std::variant<void (QAbstractButton::*)(bool), void (controls::PictureFrame::*)()>;
+    struct Wiring {
+        const char* control;
+        Signal signal;
+        PanelAction action;
+    };
+    const std::array kWiring {
+        Wiring { "Command1", &QAbstractButton::clicked, &ControlPanel::addPointForPlayer1 },
+        Wiring { "Command2", &QAbstractButton::clicked, &ControlPanel::takePointFromPlayer1 },
+        Wiring { "Command3", &QAbstractButton::clicked, &ControlPanel::addPointForPlayer2 },
+        Wiring { "Command4", &QAbstractButton::clicked, &ControlPanel::takePointFromPlayer2 },
+        Wiring { "Command5", &QAbstractButton::clicked, &ControlPanel::closeProgram },
+        Wiring { "Command6", &QAbstractButton::clicked, &ControlPanel::toggleFullScreen },
+        Wiring { "Command7", &QAbstractButton::clicked, &ControlPanel::minimise },
+        Wiring { "Command8", &QAbstractButton::clicked, &ControlPanel::startOrEndMatch },
+        Wiring { "Command9", &QAbstractButton::clicked, &ControlPanel::toggleWindowButtons },
+        Wiring { "Image1", &controls::PictureFrame::clicked, &ControlPanel::choosePhotoForPlayer1 },
+        Wiring { "Image2", &controls::PictureFrame::clicked, &ControlPanel::choosePhotoForPlayer2 },
+    };
+
+    // The class that sends a signal.
+    template <typename> struct SenderOf;
+    template <typename Sender, typename... Arguments> struct SenderOf<void (Sender::*)(Arguments...)> {
+        using type = Sender;
+    };
+
+    // The controls the panel writes into, by design name.
+    constexpr std::array kScoreButtons { "Command1", "Command2", "Command3", "Command4" };
+    constexpr std::array kWindowButtons { "Command5", "Command6", "Command7", "Command8", "Command9" };
+    constexpr std::array kNameBoxes { "Text1", "Text2" };
+    constexpr std::array kScoreLabels { "Label1", "Label2" };
+    constexpr std::array kPhotoFrames { "Image1", "Image2" };
+
+    template <typename Control, std::size_t N>
+    std::array<Control*, N> named(const QWidget& window, const std::array<const char*, N>& names)
+    {
+        std::array<Control*, N> found {};
+        for (std::size_t i = 0; i < N; ++i)
+            found[i] = window.findChild<Control*>(QLatin1String(names[i]), Qt::FindDirectChildrenOnly);
+        return found;
+    }
 } // namespace
 
 ControlPanel::ControlPanel(Services services)
-    : platform::Form(panelDesign())
+    : controls::Form(panelDesign())
     , m_services(std::move(services))
     , m_matchClockTimer(this, QStringLiteral("Timer1"), kClockIntervalMs, false)
     , m_wallClockTimer(this, QStringLiteral("Timer2"), kClockIntervalMs, true)
 {
-    platform::buildControls(this, panelControls());
+    controls::buildControls(this, panelControls());
     setFixedSize(size());
-    setWindowIcon(platform::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/32x32/apps/scoreboard.png"),
+    setWindowIcon(desktop::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/32x32/apps/scoreboard.png"),
         QStringLiteral(":/assets/icons/hicolor/48x48/apps/scoreboard.png"),
         QStringLiteral(":/assets/icons/hicolor/64x64/apps/scoreboard.png"),
         QStringLiteral(":/assets/icons/hicolor/256x256/apps/scoreboard.png") }));
 
-    const auto button = [this](const char* name) { return findChild<QPushButton*>(QLatin1String(name)); };
-    m_matchButton = button("Command8");
-    m_fullScreenButton = button("Command6");
-    m_scoreButtons = { button("Command1"), button("Command2"), button("Command3"), button("Command4") };
-    m_windowButtons = { button("Command5"), button("Command6"), button("Command7"), m_matchButton, button("Command9") };
-    m_nameBoxes = { findChild<QLineEdit*>(QStringLiteral("Text1")), findChild<QLineEdit*>(QStringLiteral("Text2")) };
-    m_scoreLabels = { findChild<platform::Label*>(QStringLiteral("Label1")),
-        findChild<platform::Label*>(QStringLiteral("Label2")) };
-    m_photoFrames = { findChild<platform::PictureFrame*>(QStringLiteral("Image1")),
-        findChild<platform::PictureFrame*>(QStringLiteral("Image2")) };
+    m_scoreButtons = named<QPushButton>(*this, kScoreButtons);
+    m_windowButtons = named<QPushButton>(*this, kWindowButtons);
+    m_fullScreenButton = m_windowButtons[1];
+    m_matchButton = m_windowButtons[3];
+    m_nameBoxes = named<QLineEdit>(*this, kNameBoxes);
+    m_scoreLabels = named<controls::Label>(*this, kScoreLabels);
+    m_photoFrames = named<controls::PictureFrame>(*this, kPhotoFrames);
+    for (const Wiring& wiring : kWiring)
+        std::visit(
+            [this, &wiring](auto signal) {
+                using Sender = typename SenderOf<decltype(signal)>::type;
+                connect(findChild<Sender*>(QLatin1String(wiring.control)), signal, this, wiring.action);
+            },
+            wiring.signal);
+    connect(&m_matchClockTimer, &QTimer::timeout, this, &ControlPanel::advanceMatchClock);
+    connect(&m_wallClockTimer, &QTimer::timeout, this, &ControlPanel::showWallClock);
 
     m_photos = std::make_unique<Photos>(m_services.pictureLoader, m_photoFrames);
     // One decode for both frames: the picture is shared until a frame gets a photo of its own.
     const QImage defaultPhoto(kDefaultPhoto);
-    for (platform::PictureFrame* frame : m_photoFrames) {
+    for (controls::PictureFrame* frame : m_photoFrames) {
         frame->setPicture(defaultPhoto);
-        connect(frame, &platform::PictureFrame::fileDropped, this,
+        connect(frame, &controls::PictureFrame::fileDropped, this,
             [this, frame](const QString& path) { loadPhoto(frame, path); });
     }
-    connect(m_scoreButtons[0], &QPushButton::clicked, this, &ControlPanel::addPointForPlayer1);
-    connect(m_scoreButtons[1], &QPushButton::clicked, this, &ControlPanel::takePointFromPlayer1);
-    connect(m_scoreButtons[2], &QPushButton::clicked, this, &ControlPanel::addPointForPlayer2);
-    connect(m_scoreButtons[3], &QPushButton::clicked, this, &ControlPanel::takePointFromPlayer2);
-    connect(button("Command5"), &QPushButton::clicked, this, &ControlPanel::closeProgram);
-    connect(m_fullScreenButton, &QPushButton::clicked, this, &ControlPanel::toggleFullScreen);
-    connect(button("Command7"), &QPushButton::clicked, this, &ControlPanel::minimise);
-    connect(m_matchButton, &QPushButton::clicked, this, &ControlPanel::startOrEndMatch);
-    connect(button("Command9"), &QPushButton::clicked, this, &ControlPanel::toggleWindowButtons);
-    connect(m_photoFrames[0], &platform::PictureFrame::clicked, this, &ControlPanel::choosePhotoForPlayer1);
-    connect(m_photoFrames[1], &platform::PictureFrame::clicked, this, &ControlPanel::choosePhotoForPlayer2);
-    connect(&m_matchClockTimer, &platform::Timer::tick, this, &ControlPanel::advanceMatchClock);
-    connect(&m_wallClockTimer, &platform::Timer::tick, this, &ControlPanel::showWallClock);
 
     // Key preview: the panel's window sees every key before the focused control does.
     winId();
     windowHandle()->installEventFilter(this);
-    platform::closeWhenDestroyedOutside(this);
+    desktop::closeWhenDestroyedOutside(this);
     centreOnScreen();
 }
 
@@ -158,7 +196,7 @@ void ControlPanel::advanceMatchClock()
 void ControlPanel::showWallClock()
 {
     const QDateTime now = m_services.clock.localNow();
-    backdrop().setWallClock(platform::dateTimeText(now));
+    backdrop().setWallClock(desktop::dateTimeText(now));
     // Tick just after each turn of the second, so the shown seconds change when the real ones do.
     m_wallClockTimer.setNextTickIn(kClockIntervalMs - now.time().msec() + 1);
 }
@@ -189,7 +227,7 @@ void ControlPanel::keepInFrontOfBackdrop(bool on)
 {
     // Only while the backdrop is up: an owned window may lose its taskbar button, and the
     // operator needs that button to bring a minimised panel back.
-    platform::setKeptAbove(this, on ? &backdrop() : nullptr);
+    desktop::setKeptAbove(this, on ? &backdrop() : nullptr);
 }
 
 void ControlPanel::minimise()
@@ -224,14 +262,14 @@ void ControlPanel::choosePhotoForPlayer1() { choosePhoto(m_photoFrames[0]); }
 
 void ControlPanel::choosePhotoForPlayer2() { choosePhoto(m_photoFrames[1]); }
 
-void ControlPanel::choosePhoto(platform::PictureFrame* frame)
+void ControlPanel::choosePhoto(controls::PictureFrame* frame)
 {
     const QString path = m_services.fileDialog.chooseFile(this);
     if (!path.isEmpty())
         loadPhoto(frame, path);
 }
 
-void ControlPanel::loadPhoto(platform::PictureFrame* frame, const QString& path)
+void ControlPanel::loadPhoto(controls::PictureFrame* frame, const QString& path)
 {
     m_photos->load(frame, path, devicePixelRatioF());
 }
@@ -246,12 +284,12 @@ bool ControlPanel::eventFilter(QObject* watched, QEvent* event)
             (this->**action)();
     }
     // The key still goes on to the focused control, so a typed name stays typed.
-    return platform::Form::eventFilter(watched, event);
+    return controls::Form::eventFilter(watched, event);
 }
 
 void ControlPanel::changeEvent(QEvent* event)
 {
-    platform::Form::changeEvent(event);
+    controls::Form::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         showBackdropAgainIfRestored();
 }
@@ -266,31 +304,25 @@ void ControlPanel::closeEvent(QCloseEvent* event)
 
 void ControlPanel::resizeEvent(QResizeEvent* event)
 {
-    platform::Form::resizeEvent(event);
+    controls::Form::resizeEvent(event);
     showBackdropAgainIfRestored();
 }
 
 void ControlPanel::mousePressEvent(QMouseEvent* event)
 {
-    // Where the platform may not place windows (Wayland), the compositor moves the panel.
-    if (event->button() == Qt::LeftButton && platform::isWayland() && windowHandle()
-        && windowHandle()->startSystemMove())
+    // The window manager (or the Wayland compositor) moves the panel with the pointer; where it does not take the
+    // move, the panel moves itself.
+    if (event->button() == Qt::LeftButton && windowHandle() && windowHandle()->startSystemMove())
         return;
-    // A move is measured from where the window and the pointer were at the press. A window manager moves the
-    // window a little after it is asked to, so a pointer read against the window's newest place would count a
-    // step the window has not made yet, and a busy panel would run ahead of the pointer.
-    m_pressTopLeft = pos();
-    m_pressInsideOrigin = event->globalPosition() - event->position();
-    m_drag.mouseDown(event->button(), event->position() * platform::kTwipsPerPixel);
+    m_drag.press(event->button(), event->globalPosition(), pos());
 }
 
 void ControlPanel::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPointF pointer = event->globalPosition() - m_pressInsideOrigin;
-    if (const auto topLeft = m_drag.mouseMove(pointer * platform::kTwipsPerPixel, toTwips(m_pressTopLeft)))
-        move(platform::twipsToPixels(topLeft->x()), platform::twipsToPixels(topLeft->y()));
+    if (const auto topLeft = m_drag.move(event->globalPosition()))
+        move(*topLeft);
 }
 
-void ControlPanel::mouseReleaseEvent(QMouseEvent*) { m_drag.mouseUp(); }
+void ControlPanel::mouseReleaseEvent(QMouseEvent*) { m_drag.release(); }
 
 } // namespace panel

@@ -15,12 +15,13 @@
 #include "match/tick_schedule.h"
 #include "panel/drag.h"
 #include "panel/photos.h"
-#include "platform/clock.h"
-#include "platform/controls.h"
-#include "platform/file_dialog.h"
-#include "platform/form.h"
-#include "platform/picture_loader.h"
-#include "platform/timer.h"
+#include "platform/controls/form.h"
+#include "platform/controls/label.h"
+#include "platform/controls/picture_frame.h"
+#include "platform/desktop/clock.h"
+#include "platform/desktop/file_dialog.h"
+#include "platform/desktop/timer.h"
+#include "platform/photo/picture_loader.h"
 
 class QLineEdit;
 class QPushButton;
@@ -29,13 +30,13 @@ namespace panel {
 
 // What the panel needs from outside; tests hand in fakes.
 struct Services {
-    platform::Clock& clock;
-    platform::FileDialog& fileDialog;
-    const platform::PictureLoader& pictureLoader;
+    desktop::Clock& clock;
+    desktop::FileDialog& fileDialog;
+    const photo::PictureLoader& pictureLoader;
     std::function<void()> quit;
 };
 
-class ControlPanel final : public platform::Form {
+class ControlPanel final : public controls::Form {
     Q_OBJECT
 public:
     explicit ControlPanel(Services services);
@@ -44,8 +45,8 @@ public:
     // The backdrop, created hidden on first use.
     [[nodiscard]] backdrop::Backdrop& backdrop();
     [[nodiscard]] bool hasBackdrop() const { return m_backdrop != nullptr; }
-    [[nodiscard]] platform::Timer& matchClockTimer() { return m_matchClockTimer; }
-    [[nodiscard]] platform::Timer& wallClockTimer() { return m_wallClockTimer; }
+    [[nodiscard]] desktop::Timer& matchClockTimer() { return m_matchClockTimer; }
+    [[nodiscard]] desktop::Timer& wallClockTimer() { return m_wallClockTimer; }
     // A photo is being decoded: it cannot be stopped, and the program need not wait for it to end.
     [[nodiscard]] bool isDecodingPhoto() const { return m_photos->isDecoding(); }
 
@@ -81,8 +82,8 @@ protected:
 private:
     void showScore(match::Player player);
     void showMatchState();
-    void loadPhoto(platform::PictureFrame* frame, const QString& path);
-    void choosePhoto(platform::PictureFrame* frame);
+    void loadPhoto(controls::PictureFrame* frame, const QString& path);
+    void choosePhoto(controls::PictureFrame* frame);
     void keepInFrontOfBackdrop(bool on);
     // After a change of size or window state: a panel back from minimised brings back the backdrop it hid.
     void showBackdropAgainIfRestored();
@@ -90,13 +91,10 @@ private:
     Services m_services;
     match::Match m_match;
     match::TickSchedule m_schedule;
-    platform::Timer m_matchClockTimer;
-    platform::Timer m_wallClockTimer;
+    desktop::Timer m_matchClockTimer;
+    desktop::Timer m_wallClockTimer;
     std::unique_ptr<backdrop::Backdrop> m_backdrop;
     Drag m_drag;
-    // Where the window and its inside's top-left corner (on the screen) were at the last press, in pixels.
-    QPoint m_pressTopLeft;
-    QPointF m_pressInsideOrigin;
     bool m_fullScreen = false;
     bool m_buttonsHidden = false;
     bool m_backdropReturnsOnRestore = false;
@@ -106,8 +104,8 @@ private:
     std::array<QPushButton*, 4> m_scoreButtons;
     std::array<QPushButton*, 5> m_windowButtons; // the strip along the top edge and the match button
     std::array<QLineEdit*, 2> m_nameBoxes;
-    std::array<platform::Label*, 2> m_scoreLabels;
-    std::array<platform::PictureFrame*, 2> m_photoFrames;
+    std::array<controls::Label*, 2> m_scoreLabels;
+    std::array<controls::PictureFrame*, 2> m_photoFrames;
     std::unique_ptr<Photos> m_photos;
 };
 

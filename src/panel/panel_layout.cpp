@@ -4,15 +4,15 @@
 
 namespace panel {
 
-using platform::ControlDesign;
-using platform::ControlKind;
-using platform::Fit;
-using platform::systemColour;
-using platform::TextAlign;
+using controls::ControlDesign;
+using controls::ControlKind;
+using controls::Fit;
+using controls::systemColour;
+using controls::TextAlign;
 
 namespace {
 
-    constexpr platform::FormDesign kForm { "Form1", "TarnelloV1.9", 9855, 7680, 0x008000 };
+    constexpr controls::FormDesign kForm { "Form1", "TarnelloV1.9", 9855, 7680, 0x008000 };
 
     constexpr auto kButton = ControlKind::Button;
     constexpr auto kLabel = ControlKind::Label;
@@ -49,7 +49,7 @@ namespace {
 
 } // namespace
 
-const platform::FormDesign& panelDesign() { return kForm; }
+const controls::FormDesign& panelDesign() { return kForm; }
 
 std::span<const ControlDesign> panelControls() { return kControls; }
 

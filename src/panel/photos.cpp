@@ -4,7 +4,7 @@
 
 namespace panel {
 
-Photos::Photos(const platform::PictureLoader& loader, std::array<platform::PictureFrame*, 2> frames)
+Photos::Photos(const photo::PictureLoader& loader, std::array<controls::PictureFrame*, 2> frames)
     : m_loader(loader)
     , m_slots { Slot { frames[0] }, Slot { frames[1] } }
 {
@@ -17,7 +17,7 @@ Photos::~Photos()
     m_workers.waitForDone();
 }
 
-void Photos::load(platform::PictureFrame* frame, const QString& path, qreal devicePixelRatio)
+void Photos::load(controls::PictureFrame* frame, const QString& path, qreal devicePixelRatio)
 {
     const auto found
         = std::find_if(m_slots.begin(), m_slots.end(), [frame](const Slot& s) { return s.frame == frame; });

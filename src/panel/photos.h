@@ -6,8 +6,8 @@
 #include <array>
 #include <atomic>
 
-#include "platform/picture_frame.h"
-#include "platform/picture_loader.h"
+#include "platform/controls/picture_frame.h"
+#include "platform/photo/picture_loader.h"
 
 namespace panel {
 
@@ -17,21 +17,21 @@ namespace panel {
 class Photos final : public QObject {
     Q_OBJECT
 public:
-    Photos(const platform::PictureLoader& loader, std::array<platform::PictureFrame*, 2> frames);
+    Photos(const photo::PictureLoader& loader, std::array<controls::PictureFrame*, 2> frames);
     // Drops the decodes not yet begun and waits for the one under way.
     ~Photos() override;
 
     // Decodes `path` for `frame` (one of the two) at its size on a screen of `devicePixelRatio`.
-    void load(platform::PictureFrame* frame, const QString& path, qreal devicePixelRatio);
+    void load(controls::PictureFrame* frame, const QString& path, qreal devicePixelRatio);
     [[nodiscard]] bool isDecoding() const { return m_workers.activeThreadCount() > 0; }
 
 private:
     struct Slot {
-        platform::PictureFrame* frame;
+        controls::PictureFrame* frame;
         std::atomic<quint64> latest { 0 }; // the number of the frame's newest request
     };
 
-    const platform::PictureLoader& m_loader;
+    const photo::PictureLoader& m_loader;
     std::array<Slot, 2> m_slots;
     // One decode at a time: two large pictures at once would double the memory a load may take.
     QThreadPool m_workers;

@@ -11,9 +11,8 @@
 #include <random>
 
 #include "../support/fakes.h"
-#include "panel/drag.h"
-#include "platform/startup.h"
-#include "platform/window_system.h"
+#include "platform/desktop/startup.h"
+#include "platform/desktop/window_system.h"
 
 using testing::Panel;
 
@@ -118,13 +117,13 @@ private Q_SLOTS:
     {
         // Qt's own texts (the file dialog, the name boxes' context menu) speak the operator's language.
         QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-        platform::prepareApplication();
+        desktop::prepareApplication();
         QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
         QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.eightball_scoreboard.Scoreboard"));
         // When no window system starts, one line names the fix.
         QVERIFY(
-            platform::startupFailureLine({ "qt.qpa.xcb: could not connect to display :9" }).contains("DISPLAY (X11)"));
-        QVERIFY(platform::startupFailureLine({ "qt.qpa.plugin: Could not load the Qt platform plugin" })
+            desktop::startupFailureLine({ "qt.qpa.xcb: could not connect to display :9" }).contains("DISPLAY (X11)"));
+        QVERIFY(desktop::startupFailureLine({ "qt.qpa.plugin: Could not load the Qt platform plugin" })
                     .contains("qt6-qpa-plugins"));
     }
 
@@ -135,10 +134,10 @@ private Q_SLOTS:
         static QStringList seen;
         const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType, const QMessageLogContext&, const QString& message) { seen << message; });
-        platform::holdBackStartupMessages();
+        desktop::holdBackStartupMessages();
         qWarning("held");
         const QStringList whileStarting = seen;
-        platform::releaseStartupMessages();
+        desktop::releaseStartupMessages();
         qWarning("later");
         qInstallMessageHandler(previous);
         QCOMPARE(whileStarting, QStringList());
@@ -202,12 +201,12 @@ private Q_SLOTS:
         QCOMPARE(p.form->minimumSize(), p.form->maximumSize());
         QCOMPARE(p.form->windowIcon().availableSizes().size(), 4);
         QCOMPARE(p.form->grab(QRect(10, 300, 1, 1)).toImage().pixelColor(0, 0), QColor(0x00, 0x80, 0x00));
-        QVERIFY(!p.form->matchClockTimer().isEnabled() && !p.form->hasBackdrop());
+        QVERIFY(!p.form->matchClockTimer().isActive() && !p.form->hasBackdrop());
         QCOMPARE(p.control("Text2")->toolTip(), QStringLiteral("选手姓名"));
         QCOMPARE(p.control("Image1")->cursor().shape(), Qt::PointingHandCursor);
         QCOMPARE(p.control("Text2")->palette().color(QPalette::Base), QColor(0x00, 0x80, 0x00));
         QCOMPARE(p.control("Text2")->palette().color(QPalette::Text), p.form->palette().color(QPalette::WindowText));
-        QCOMPARE(p.control<platform::PictureFrame>("Image2")->picture().size(), QSize(316, 334));
+        QCOMPARE(p.control<controls::PictureFrame>("Image2")->picture().size(), QSize(316, 334));
         // Behind the buttons and name boxes, photos and score squares cover the frames' hatching.
         QStringList order;
         for (QObject* child : p.form->children())
@@ -242,12 +241,12 @@ private Q_SLOTS:
         QImage halves(2, 1, QImage::Format_RGB32);
         halves.setPixel(0, 0, qRgb(0, 0, 0));
         halves.setPixel(1, 0, qRgb(255, 255, 255));
-        p.control<platform::PictureFrame>("Image1")->setPicture(halves);
+        p.control<controls::PictureFrame>("Image1")->setPicture(halves);
         const int middle = qGray(p.control("Image1")->grab().toImage().pixel(72, 68));
         QVERIFY2(middle > 64 && middle < 192, qPrintable(QString::number(middle)));
         // Keeping a window in front before it exists leaves it alone, and does not make it.
         QWidget unshown;
-        platform::setKeptAbove(&unshown, p.form.get());
+        desktop::setKeptAbove(&unshown, p.form.get());
         QVERIFY(!unshown.windowHandle());
     }
 
@@ -315,42 +314,16 @@ private Q_SLOTS:
         const bool running = p.text("Command8") == QStringLiteral("结束比赛");
         for (const char* button : { "Command1", "Command2", "Command3", "Command4" })
             QVERIFY(p.control(button)->isEnabled() == running && !p.control(button)->isHidden());
-        QCOMPARE(p.form->matchClockTimer().remainingMs() >= 0, running);
+        QCOMPARE(p.form->matchClockTimer().remainingTime() >= 0, running);
         QCOMPARE(p.control<QLineEdit>("Text2")->isReadOnly(), p.text("Command8") != QStringLiteral("开始比赛"));
         if (p.form->hasBackdrop() && p.form->backdrop().isVisible()) { // full screen, the panel kept in front
             QCOMPARE(p.form->windowHandle()->transientParent(), p.form->backdrop().windowHandle());
             QCOMPARE(p.form->backdrop().geometry(), p.form->screen()->geometry());
-            QVERIFY(p.form->backdrop().frontKeeper().isEnabled() || !ops.endsWith("F11")); // for 100 ms after F11
+            QVERIFY(p.form->backdrop().frontKeeper().isActive() || !ops.endsWith("F11")); // for 100 ms after F11
         } else if (!p.quits) { // an owned window may lose its taskbar button, which brings a minimised panel back
             QVERIFY(!p.form->windowHandle()->transientParent());
         }
         QCOMPARE(p.form->isHidden() && p.quits == 1, p.quits > 0);
-    }
-
-    // The grabbed point stays under the pointer, in twips rounded half to even; only the left button drags.
-    void dragArithmetic_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QPointF>("down");
-        QTest::addColumn<QPointF>("move");
-        QTest::addColumn<QPoint>("expected"); // window top-left from (1500, 3000) twips; (-1, -1): no move
-        QTest::newRow("left drags") << 1 << QPointF(150, 300) << QPointF(450, 0) << QPoint(1800, 2700);
-        QTest::newRow("right only records") << 2 << QPointF(150, 300) << QPointF(450, 0) << QPoint(-1, -1);
-        QTest::newRow("halves to even") << 1 << QPointF(10.5, 11.5) << QPointF(10.5, 11.5) << QPoint(1500, 3000);
-        QTest::newRow("move halves to even") << 1 << QPointF(0, 0) << QPointF(2.5, -3.5) << QPoint(1502, 2996);
-        QTest::newRow("negative halves") << 1 << QPointF(-0.5, -1.5) << QPointF(0, 0) << QPoint(1500, 3002);
-    }
-
-    void dragArithmetic()
-    {
-        QFETCH(int, button);
-        QFETCH(QPointF, down);
-        QFETCH(QPointF, move);
-        panel::Drag drag;
-        drag.mouseDown(Qt::MouseButton(button), down);
-        QTEST(drag.mouseMove(move, QPoint(1500, 3000)).value_or(QPoint(-1, -1)), "expected");
-        drag.mouseUp();
-        QVERIFY(!drag.mouseMove(move, QPoint(1500, 3000)));
     }
 
     // Dialog answers, one a click on Image1 and Image2 in turn; "bad" files fail to load, empty is cancel.
@@ -370,7 +343,7 @@ private Q_SLOTS:
     {
         Panel p;
         QFETCH(QStringList, answers);
-        const QImage defaultPhoto = p.control<platform::PictureFrame>("Image1")->picture();
+        const QImage defaultPhoto = p.control<controls::PictureFrame>("Image1")->picture();
         QTest::mouseRelease(p.control("Image1"), Qt::LeftButton); // a release alone is no click
         for (qsizetype i = 0; i < answers.size(); ++i) {
             p.dialog.answer = answers[i];
@@ -380,7 +353,7 @@ private Q_SLOTS:
         QCOMPARE(p.loader.loaded(), answers.filter(QLatin1String("/p/")));
         QStringList changed;
         for (const char* name : { "Image1", "Image2" })
-            if (p.control<platform::PictureFrame>(name)->picture() != defaultPhoto)
+            if (p.control<controls::PictureFrame>(name)->picture() != defaultPhoto)
                 changed << name;
         QTEST(changed.join(' '), "changed");
         // Only a left click opens the dialog (a right one does not); a file dropped from a file manager loads as a
@@ -398,7 +371,7 @@ private Q_SLOTS:
         }
         p.settle();
         QCOMPARE(p.loader.loaded().mid(answers.filter(QLatin1String("/p/")).size()), QStringList { "/p/dropped.png" });
-        QCOMPARE(p.control<platform::PictureFrame>("Image2")->picture().pixel(0, 0), QColor(Qt::blue).rgb());
+        QCOMPARE(p.control<controls::PictureFrame>("Image2")->picture().pixel(0, 0), QColor(Qt::blue).rgb());
         QCOMPARE(p.dialog.calls, answers.size());
     }
 
@@ -409,7 +382,7 @@ private Q_SLOTS:
         Panel p;
         p.show();
         const auto shown = [&](const char* frame) {
-            return QColor(p.control<platform::PictureFrame>(frame)->picture().pixel(0, 0));
+            return QColor(p.control<controls::PictureFrame>(frame)->picture().pixel(0, 0));
         };
         p.dialog.answer = "/p/slow-red.jpg";
         play(p, "@Image1");
@@ -462,26 +435,26 @@ private Q_SLOTS:
         p.clock.local = QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7, 250));
         p.form->showWallClock();
         QVERIFY(p.form->backdrop().isHidden() && p.form->backdrop().testAttribute(Qt::WA_WState_Created));
-        const platform::DateTimeText expected = platform::dateTimeText(p.clock.local);
+        const desktop::DateTimeText expected = desktop::dateTimeText(p.clock.local);
         QCOMPARE(
-            p.form->backdrop().findChild<platform::Label*>("Label_T")->text(), expected.date + '\n' + expected.time);
+            p.form->backdrop().findChild<controls::Label*>("Label_T")->text(), expected.date + '\n' + expected.time);
         // Armed for 1 ms past the turn (751 ms from 09:05:07.250), so that a tick on time never shows the old second.
         QElapsedTimer armed;
         armed.start();
         p.form->showWallClock();
-        const int remaining = p.form->wallClockTimer().remainingMs();
+        const int remaining = p.form->wallClockTimer().remainingTime();
         QVERIFY(remaining <= 751 && remaining >= 751 - armed.nsecsElapsed() / 1e6);
         play(p, "s");
         p.clock.ms += 1300;
         p.form->advanceMatchClock();
-        QVERIFY(p.form->matchClockTimer().remainingMs() > 650 && p.form->matchClockTimer().remainingMs() <= 700);
+        QVERIFY(p.form->matchClockTimer().remainingTime() > 650 && p.form->matchClockTimer().remainingTime() <= 700);
         // A hidden panel comes back when the backdrop brings it in front.
         p.form->showInFront();
         QVERIFY(p.form->isVisible());
         // Out of the test's hands, a timer goes on ticking by itself, after a tick brought forward too.
-        platform::Timer timer(nullptr, "timer", 20, true);
+        desktop::Timer timer(nullptr, "timer", 20, true);
         timer.setNextTickIn(1);
-        QSignalSpy ticks(&timer, &platform::Timer::tick);
+        QSignalSpy ticks(&timer, &QTimer::timeout);
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 2000);
     }
 
@@ -490,7 +463,7 @@ private Q_SLOTS:
     {
         Panel p;
         p.form->startOrEndMatch();
-        auto* label = p.control<platform::Label>("Label1");
+        auto* label = p.control<controls::Label>("Label1");
         for (int points = 1; points <= 40000; ++points) {
             p.form->addPointForPlayer1();
             if (points != 1 && points != 99 && points != 100 && points != 40000)
@@ -587,7 +560,7 @@ private Q_SLOTS:
             for (const char* button : { "Command1", "Command2", "Command3", "Command4" })
                 QVERIFY2(p->control(button)->isEnabled() == (now == kRunning), where);
             QVERIFY2(p->control<QLineEdit>("Text1")->isReadOnly() == (now != kReady), where);
-            QVERIFY2(p->form->matchClockTimer().isEnabled() == (now == kRunning), where);
+            QVERIFY2(p->form->matchClockTimer().isActive() == (now == kRunning), where);
             const int shown = secondsShown(p->matchTime());
             QVERIFY2(shown >= 0 && shown <= (p->clock.ms - matchStartMs) / 1000, where);
             QVERIFY2(p->form->size() == QSize(657, 512), where);

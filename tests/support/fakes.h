@@ -14,14 +14,14 @@
 
 namespace testing {
 
-struct FakeClock final : platform::Clock {
+struct FakeClock final : desktop::Clock {
     [[nodiscard]] qint64 monotonicMs() const override { return ms; }
     [[nodiscard]] QDateTime localNow() const override { return local; }
     qint64 ms = 5'000'000; // a monotonic clock need not start at 0
     QDateTime local { QDate(2026, 12, 6), QTime(19, 30, 5) };
 };
 
-struct FakeDialog final : platform::FileDialog {
+struct FakeDialog final : desktop::FileDialog {
     [[nodiscard]] QString chooseFile(QWidget*) override { return calls++, answer; }
     QString answer;
     int calls = 0;
@@ -29,7 +29,7 @@ struct FakeDialog final : platform::FileDialog {
 
 // A blue picture of the frame's size (red for a "red" file), or nothing for a "bad" file. It runs on the panel's
 // decoding thread; a "slow" file waits there until the test lets it through.
-struct FakeLoader final : platform::PictureLoader {
+struct FakeLoader final : photo::PictureLoader {
     [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal dpr) const override
     {
         {
@@ -68,13 +68,13 @@ struct Panel {
     }
     [[nodiscard]] QString text(const char* name) const
     {
-        auto* label = control<platform::Label>(name);
+        auto* label = control<controls::Label>(name);
         return label ? label->text() : control<QPushButton>(name)->text();
     }
     [[nodiscard]] QString scores() const { return text("Label1") + ':' + text("Label2"); }
     [[nodiscard]] QString matchTime() const
     {
-        return form->hasBackdrop() ? form->backdrop().findChild<platform::Label*>("Label_time")->text() : QString();
+        return form->hasBackdrop() ? form->backdrop().findChild<controls::Label*>("Label_time")->text() : QString();
     }
     // Shown and active, so keys reach the panel's window as they do on screen.
     void show()
@@ -95,7 +95,7 @@ struct Panel {
     {
         clock.ms += ms;
         clock.local = clock.local.addMSecs(ms);
-        if (form->matchClockTimer().isEnabled())
+        if (form->matchClockTimer().isActive())
             form->advanceMatchClock();
         form->showWallClock();
     }

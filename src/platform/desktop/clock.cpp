@@ -1,0 +1,30 @@
+#include "platform/desktop/clock.h"
+
+namespace desktop {
+
+namespace {
+
+    // Drops the time-zone fields ('t', outside quoted text) and the blanks they leave behind.
+    QString withoutTimeZone(const QString& format)
+    {
+        QString out;
+        bool quoted = false;
+        for (const QChar c : format) {
+            if (c == QLatin1Char('\''))
+                quoted = !quoted;
+            if (!quoted && c == QLatin1Char('t'))
+                continue;
+            out += c;
+        }
+        return out.simplified();
+    }
+
+} // namespace
+
+DateTimeText dateTimeText(const QDateTime& when, const QLocale& locale)
+{
+    return { locale.toString(when.date(), QLocale::ShortFormat),
+        locale.toString(when.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat))) };
+}
+
+} // namespace desktop

@@ -1,0 +1,159 @@
+#include "platform/desktop/window_system.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <QtGui/qguiapplication_platform.h>
+#include <functional>
+#include <utility>
+
+#include <xcb/xcb.h>
+
+namespace desktop {
+
+namespace {
+
+    // Runs `action` once `target` is exposed (at once if it is), unless `context` goes first.
+    class ExposeWatch final : public QObject {
+    public:
+        ExposeWatch(QWindow* target, QObject* context, std::function<void()> action)
+            : QObject(context)
+            , m_target(target)
+            , m_action(std::move(action))
+        {
+            target->installEventFilter(this);
+        }
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (watched == m_target && event->type() == QEvent::Expose && m_target->isExposed()) {
+                m_target->removeEventFilter(this);
+                // After the expose has been handled, and only once.
+                QMetaObject::invokeMethod(
+                    parent(), [action = m_action] { action(); }, Qt::QueuedConnection);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        QWindow* m_target;
+        std::function<void()> m_action;
+    };
+
+    void whenExposed(QWindow* target, QObject* context, std::function<void()> action)
+    {
+        if (target->isExposed())
+            action();
+        else
+            new ExposeWatch(target, context, std::move(action));
+    }
+
+    // Closes `window` when its X11 window is destroyed from outside (xdotool windowclose does that rather than ask):
+    // Qt takes no notice, and the program would run on without that window.
+    class DestroyWatch final : public QObject, public QAbstractNativeEventFilter {
+    public:
+        explicit DestroyWatch(QWidget* window)
+            : QObject(window)
+            , m_window(window)
+        {
+            QCoreApplication::instance()->installNativeEventFilter(this);
+        }
+        ~DestroyWatch() override
+        {
+            if (QCoreApplication* app = QCoreApplication::instance())
+                app->removeNativeEventFilter(this);
+        }
+
+        bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+        {
+            if (type != "xcb_generic_event_t")
+                return false;
+            const auto* event = static_cast<const xcb_generic_event_t*>(message);
+            if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY
+                && reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == m_window->internalWinId())
+                QMetaObject::invokeMethod(m_window, &QWidget::close, Qt::QueuedConnection);
+            return false;
+        }
+
+    private:
+        QWidget* m_window;
+    };
+
+} // namespace
+
+void closeWhenDestroyedOutside(QWidget* window)
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        new DestroyWatch(window);
+}
+
+bool isWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+void showCovering(QWidget* window, QScreen* screen)
+{
+    if (isWayland()) {
+        if (screen && window->windowHandle())
+            window->windowHandle()->setScreen(screen);
+        window->showMaximized();
+    } else {
+        if (screen)
+            window->setGeometry(screen->geometry());
+        window->showFullScreen();
+    }
+    window->activateWindow();
+}
+
+void setKeptAbove(QWidget* window, QWidget* owner)
+{
+    QWindow* handle = window->windowHandle();
+    QWindow* ownerHandle = owner ? owner->windowHandle() : nullptr;
+    if (!handle || handle->transientParent() == ownerHandle)
+        return;
+    handle->setTransientParent(ownerHandle);
+    if (isWayland()) {
+        // The compositor hears of a window's parent only when the window is shown, and heeds it only
+        // once the parent is on the output: so the window is shown anew after the owner is exposed.
+        if (owner && owner->isVisible() && window->isVisible())
+            whenExposed(ownerHandle, window, [window] {
+                window->hide();
+                window->show();
+            });
+        return;
+    }
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11 || !x11->connection() || !handle->isVisible())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    if (owner) {
+        const auto ownerId = static_cast<xcb_window_t>(owner->winId());
+        xcb_change_property(
+            connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &ownerId);
+    } else {
+        xcb_delete_property(connection, id, XCB_ATOM_WM_TRANSIENT_FOR);
+    }
+    xcb_flush(connection);
+}
+
+QIcon iconFromPngFiles(const QStringList& paths)
+{
+    QIcon icon;
+    for (const QString& path : paths) {
+        // The format named and no sniffing: left to find the format out, Qt loads every image plugin installed,
+        // a noticeable part of the start-up.
+        QImageReader reader(path, "png");
+        reader.setAutoDetectImageFormat(false);
+        const QImage image = reader.read();
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+} // namespace desktop

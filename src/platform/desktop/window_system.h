@@ -1,0 +1,35 @@
+#pragma once
+
+// What the two windows need from the window system beyond Qt's own widgets: where X11 and Wayland differ, and the
+// window icon read without Qt's image plugins.
+
+#include <QIcon>
+#include <QStringList>
+
+class QScreen;
+class QWidget;
+
+namespace desktop {
+
+// Wayland lets no client place its windows; the compositor does.
+[[nodiscard]] bool isWayland();
+
+// Shows `window` over the whole of `screen` (or where it is, with none) and activates it: full screen where the
+// program places its windows itself (X11); maximised on Wayland, where a compositor keeps a full-screen window in a
+// layer of its own above every other, while a maximised frameless one still covers the output (less any bar of the
+// desktop's own) in the ordinary stacking.
+void showCovering(QWidget* window, QScreen* screen);
+
+// Keeps `window` above `owner` (or lets it go, with no owner). Window managers keep such a
+// window above its owner even when they refuse to raise or activate it on request. Qt passes
+// the relation to X11 only when a window is mapped, so a mapped window is told directly.
+void setKeptAbove(QWidget* window, QWidget* owner);
+
+// Under X11, closes `window` (a close event, as a window manager's close request gives) when its native window is
+// destroyed by another client.
+void closeWhenDestroyedOutside(QWidget* window);
+
+// A window icon from PNG files, one size each.
+[[nodiscard]] QIcon iconFromPngFiles(const QStringList& paths);
+
+} // namespace desktop

@@ -1,0 +1,169 @@
+#include "platform/photo/heif_decoder.h"
+
+#include <QIODevice>
+#include <QLibrary>
+
+#include <algorithm>
+#include <memory>
+
+#include <libheif/heif.h>
+
+#include "platform/photo/picture_limits.h"
+
+namespace photo {
+
+namespace {
+
+    // libheif brings four video codecs whose start-up work would cost the program a quarter of its start-up time,
+    // so it is loaded the first time a picked file could be one of its pictures, and never before.
+    struct Heif {
+#define SCOREBOARD_HEIF_FUNCTION(name) decltype(&heif_##name) name = nullptr;
+#define SCOREBOARD_HEIF_FUNCTIONS(X)                                                                                   \
+    X(check_filetype)                                                                                                  \
+    X(context_alloc)                                                                                                   \
+    X(context_free)                                                                                                    \
+    X(context_read_from_memory_without_copy)                                                                           \
+    X(context_get_primary_image_handle)                                                                                \
+    X(context_set_maximum_image_size_limit)                                                                            \
+    X(image_handle_release)                                                                                            \
+    X(image_handle_get_width)                                                                                          \
+    X(image_handle_get_height)                                                                                         \
+    X(image_handle_get_ispe_width)                                                                                     \
+    X(image_handle_get_ispe_height)                                                                                    \
+    X(image_handle_has_alpha_channel)                                                                                  \
+    X(image_handle_get_list_of_thumbnail_IDs)                                                                          \
+    X(image_handle_get_thumbnail)                                                                                      \
+    X(decoding_options_alloc)                                                                                          \
+    X(decoding_options_free)                                                                                           \
+    X(decode_image)                                                                                                    \
+    X(image_release)                                                                                                   \
+    X(image_get_plane_readonly)                                                                                        \
+    X(image_get_width)                                                                                                 \
+    X(image_get_height)
+        SCOREBOARD_HEIF_FUNCTIONS(SCOREBOARD_HEIF_FUNCTION)
+    };
+
+    // Null when libheif is not installed or not the version built against.
+    const Heif* heif()
+    {
+        static const std::unique_ptr<const Heif> loaded = [] {
+            QLibrary library(QStringLiteral("heif"), 1);
+            auto table = std::make_unique<Heif>();
+            bool complete = library.load();
+#define SCOREBOARD_HEIF_RESOLVE(name)                                                                                  \
+    table->name = reinterpret_cast<decltype(table->name)>(library.resolve("heif_" #name));                             \
+    complete = complete && table->name;
+            SCOREBOARD_HEIF_FUNCTIONS(SCOREBOARD_HEIF_RESOLVE)
+            return complete ? std::unique_ptr<const Heif>(std::move(table)) : nullptr;
+        }();
+        return loaded.get();
+    }
+#undef SCOREBOARD_HEIF_RESOLVE
+#undef SCOREBOARD_HEIF_FUNCTIONS
+#undef SCOREBOARD_HEIF_FUNCTION
+
+    struct Release {
+        void operator()(heif_context* p) const { heif()->context_free(p); }
+        void operator()(const heif_image_handle* p) const { heif()->image_handle_release(p); }
+        void operator()(const heif_image* p) const { heif()->image_release(p); }
+        void operator()(heif_decoding_options* p) const { heif()->decoding_options_free(p); }
+    };
+    template <typename T> using Owned = std::unique_ptr<T, Release>;
+
+    // The size of the picture the handle decodes to, before any crop or turn.
+    QSize storedSize(const heif_image_handle* handle)
+    {
+        return { heif()->image_handle_get_ispe_width(handle), heif()->image_handle_get_ispe_height(handle) };
+    }
+
+    // The file's first thumbnail, if it is at least as large as the frame on both sides whichever way it is turned,
+    // and no larger than the picture it stands for.
+    Owned<const heif_image_handle> coveringThumbnail(const heif_image_handle* primary, QSize primarySize, QSize cover)
+    {
+        heif_item_id id = 0;
+        if (heif()->image_handle_get_list_of_thumbnail_IDs(primary, &id, 1) != 1)
+            return nullptr;
+        heif_image_handle* thumbnail = nullptr;
+        if (heif()->image_handle_get_thumbnail(primary, id, &thumbnail).code != heif_error_Ok)
+            return nullptr;
+        Owned<const heif_image_handle> owned(thumbnail);
+        const int needed = std::max(cover.width(), cover.height());
+        const QSize size = storedSize(thumbnail);
+        if (std::min(size.width(), size.height()) < needed
+            || qint64(size.width()) * size.height() > qint64(primarySize.width()) * primarySize.height())
+            return nullptr;
+        return owned;
+    }
+
+} // namespace
+
+bool isHeif(const QByteArray& head)
+{
+    // No HEIF file starts without a file-type box.
+    if (head.mid(4, 4) != "ftyp" || !heif())
+        return false;
+    // "Maybe" is the answer for HEIF's basic brand, mif1, which many encoders write: libheif decides as it reads.
+    const heif_filetype_result type
+        = heif()->check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
+    return type == heif_filetype_yes_supported || type == heif_filetype_maybe;
+}
+
+QImage decodeHeif(QIODevice& device, QSize cover)
+{
+    const QByteArray data = device.readAll();
+    const Owned<heif_context> context(heif()->context_alloc());
+    if (!context
+        || heif()
+                ->context_read_from_memory_without_copy(
+                    context.get(), data.constData(), std::size_t(data.size()), nullptr)
+                .code
+            != heif_error_Ok)
+        return {};
+    heif_image_handle* primary = nullptr;
+    if (heif()->context_get_primary_image_handle(context.get(), &primary).code != heif_error_Ok)
+        return {};
+    const Owned<const heif_image_handle> primaryOwned(primary);
+    const QSize stored = storedSize(primary);
+    const qint64 storedPixels = qint64(stored.width()) * stored.height();
+    if (storedPixels > picture_limits::maxScaledPixels)
+        return {};
+    const Owned<const heif_image_handle> thumbnail = coveringThumbnail(primary, stored, cover);
+    // Without a thumbnail that covers the frame the picture itself is decoded, whole.
+    if (!thumbnail && storedPixels > picture_limits::maxWholePixels)
+        return {};
+    const heif_image_handle* chosen = thumbnail ? thumbnail.get() : primary;
+
+    // A tiled picture is put together at the size its grid declares, which libheif does not hold to the size the
+    // file states (tests/platform/photo/regressions/heic-48x32-declares-grid-26979x28275.heic): libheif refuses any
+    // picture whose coded side reaches this limit.
+    const QSize chosenSize = storedSize(chosen);
+    heif()->context_set_maximum_image_size_limit(
+        context.get(), std::max(chosenSize.width(), chosenSize.height()) + picture_limits::maxCodedPadding + 1);
+    const bool alpha = heif()->image_handle_has_alpha_channel(chosen) != 0;
+    const Owned<heif_decoding_options> options(heif()->decoding_options_alloc());
+    options->convert_hdr_to_8bit = 1;
+    // An error for damaged data, where libheif can tell, instead of a picture with the damage painted in.
+    options->strict_decoding = 1;
+    heif_image* decoded = nullptr;
+    if (heif()
+            ->decode_image(chosen, &decoded, heif_colorspace_RGB,
+                alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())
+            .code
+        != heif_error_Ok)
+        return {};
+    const Owned<const heif_image> image(decoded);
+    int stride = 0;
+    const uint8_t* pixels = heif()->image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    if (!pixels)
+        return {};
+    const QImage coded(pixels, heif()->image_get_width(decoded, heif_channel_interleaved),
+        heif()->image_get_height(decoded, heif_channel_interleaved), stride,
+        alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    // A picture that comes back at its coded size, padded to whole blocks, is cut back to the size the file states.
+    const QRect stated(0, 0, heif()->image_handle_get_width(chosen), heif()->image_handle_get_height(chosen));
+    const QImage shown = stated.contains(coded.rect()) ? coded : coded.copy(stated & coded.rect());
+    // The conversion copies, which leaves libheif's buffer free to go with `image`.
+    return shown.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+}
+
+} // namespace photo

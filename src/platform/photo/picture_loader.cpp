@@ -1,0 +1,102 @@
+#include "platform/photo/picture_loader.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QtPlugin>
+
+#include <cmath>
+
+#include <malloc.h>
+
+#include "platform/photo/heif_decoder.h"
+#include "platform/photo/jpeg_decoder.h"
+#include "platform/photo/picture_limits.h"
+#include "platform/photo/png_reader.h"
+#include "platform/photo/qt_picture_decoder.h"
+
+Q_IMPORT_PLUGIN(LimitedPngPlugin)
+
+namespace photo {
+
+namespace {
+
+    [[nodiscard]] bool isJpeg(const QByteArray& head) { return head.startsWith("\xFF\xD8\xFF"); }
+
+    // Qt's readers speak of damage through Qt's messages; the operator is never told, so nothing a decode says is
+    // printed. Photos decode on a worker thread while the rest of the program goes on, so only that thread is quiet.
+    thread_local int t_quietScopes = 0;
+    QtMessageHandler g_otherwise = nullptr;
+
+    void dropWhileQuiet(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (t_quietScopes == 0 && g_otherwise)
+            g_otherwise(type, context, message);
+    }
+
+    class QuietScope {
+    public:
+        QuietScope()
+        {
+            static const bool installed = [] {
+                g_otherwise = qInstallMessageHandler(dropWhileQuiet);
+                return true;
+            }();
+            Q_UNUSED(installed)
+            ++t_quietScopes;
+        }
+        ~QuietScope() { --t_quietScopes; }
+        QuietScope(const QuietScope&) = delete;
+        QuietScope& operator=(const QuietScope&) = delete;
+    };
+
+} // namespace
+
+QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devicePixelRatio) const
+{
+    // Directories, pipes and device nodes are no photos, and must not be read as if they were.
+    if (!QFileInfo(path).isFile())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QImage picture = decode(file, frameSize, devicePixelRatio);
+    // A large decode leaves freed memory in the heap's middle, where only trimming hands it back.
+    malloc_trim(0);
+    return picture;
+}
+
+QImage FilePictureLoader::decode(QIODevice& device, QSize frameSize, qreal devicePixelRatio) const
+{
+    const QSize target(
+        int(std::round(frameSize.width() * devicePixelRatio)), int(std::round(frameSize.height() * devicePixelRatio)));
+    if (target.isEmpty() || qint64(target.width()) * target.height() > picture_limits::maxWholePixels)
+        return {};
+    if (device.size() > picture_limits::maxFileBytes)
+        return {};
+
+    const QuietScope quiet;
+    const PngLimitScope pngLimit;
+    const QByteArray head = device.peek(64);
+    QImage picture;
+    if (isJpeg(head))
+        picture = decodeJpeg(device, target);
+    else if (isHeif(head))
+        picture = decodeHeif(device, target);
+    else
+        picture = decodeWithQt(device);
+    if (picture.isNull())
+        return {};
+
+    // True colour first: smooth scaling keeps a palette picture's format and squeezes the result into a fixed
+    // palette (a 1-bit one into black and white), and blends colours that transparency hides unless premultiplied.
+    picture
+        = picture
+              .convertToFormat(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32)
+              .scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    return picture;
+}
+
+} // namespace photo

@@ -1,0 +1,127 @@
+#include "platform/photo/qt_picture_decoder.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+#include "platform/photo/picture_limits.h"
+
+namespace photo {
+
+namespace {
+
+    // Qt keeps one allocation limit for the whole process, so it is set for one decode and then put back.
+    class AllocationLimitScope {
+    public:
+        explicit AllocationLimitScope(qint64 pixels)
+            : m_previous(QImageReader::allocationLimit())
+        {
+            const qint64 bytes = pixels * picture_limits::maxBytesPerPixel;
+            QImageReader::setAllocationLimit(int(std::max<qint64>(1, (bytes + (1 << 20) - 1) >> 20))); // MiB
+        }
+        ~AllocationLimitScope() { QImageReader::setAllocationLimit(m_previous); }
+        AllocationLimitScope(const AllocationLimitScope&) = delete;
+        AllocationLimitScope& operator=(const AllocationLimitScope&) = delete;
+
+    private:
+        int m_previous;
+    };
+
+    // What Qt's readers on Debian 12 take with the package's dependencies (Qt GUI's own and those of
+    // qt6-image-formats-plugins), JPEG aside, most distinctive signature first: some readers' checks are loose (an
+    // uncompressed TGA starts as a cursor does, and almost any bytes that start with a zero pass for WBMP), so each
+    // reader is asked in this order whether the data is its own. One name stands for the three of PBM, PGM and PPM.
+    // Left out: MNG, whose reader cannot tell a picture's size before decoding it, so no cap could hold; and ICNS,
+    // Apple's icons, whose reader allocates whatever length an icon's header declares, up to 2 GiB, before reading
+    // it (tests/platform/photo/regressions/icns-icon-declares-2-gib.icns).
+    constexpr std::array kFormats { "png", "gif", "webp", "bmp", "tiff", "tga", "ico", "cur", "xpm", "xbm", "ppm",
+        "wbmp" };
+
+    QByteArray formatOf(QIODevice& device)
+    {
+        const qint64 start = device.pos();
+        for (const char* format : kFormats) {
+            QImageReader reader(&device, format);
+            reader.setAutoDetectImageFormat(false);
+            const bool canRead = reader.canRead();
+            // Some readers (GIF, TGA) leave the device where their look ended.
+            if (!device.seek(start))
+                return {};
+            if (canRead)
+                return format;
+        }
+        return {};
+    }
+
+    // The last `count` bytes from `start` on, the device left at `start`.
+    QByteArray tail(QIODevice& device, qint64 start, qint64 count)
+    {
+        const qint64 from = std::max(start, device.size() - count);
+        const QByteArray bytes = device.seek(from) ? device.read(device.size() - from) : QByteArray();
+        return device.seek(start) ? bytes : QByteArray();
+    }
+
+    // Qt's GIF, BMP and XBM readers paint what they have of a file cut short, so such a file is refused by what it
+    // declares of itself: a GIF ends with its trailer byte, a BMP's header gives the file's length, and an XBM is C
+    // source whose data ends with a closing brace.
+    bool isWhole(QIODevice& device, const QByteArray& format)
+    {
+        const qint64 start = device.pos();
+        if (format == "gif")
+            return tail(device, start, 1) == ";";
+        if (format == "bmp") {
+            const QByteArray header = device.peek(6);
+            return header.size() == 6
+                && qFromLittleEndian<quint32>(header.constData() + 2) <= quint64(device.size() - start);
+        }
+        if (format == "xbm") {
+            const QByteArray end = tail(device, start, 16).trimmed();
+            return end.endsWith('}') || end.endsWith("};");
+        }
+        return true;
+    }
+
+    // An icon image is at most 256 pixels wide, no more than the frame needs: the largest fits it best.
+    void jumpToLargestIcon(QImageReader& reader)
+    {
+        int largest = 0;
+        qint64 largestArea = 0;
+        for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
+            const qint64 area = qint64(reader.size().width()) * reader.size().height();
+            if (area > largestArea) {
+                largest = i;
+                largestArea = area;
+            }
+        }
+        reader.jumpToImage(largest);
+    }
+
+} // namespace
+
+QImage decodeWithQt(QIODevice& device)
+{
+    const QByteArray format = formatOf(device);
+    if (format.isEmpty() || !isWhole(device, format))
+        return {};
+    QImageReader reader(&device, format);
+    reader.setAutoDetectImageFormat(false);
+    reader.setAutoTransform(true);
+    if (format == "ico" || format == "cur")
+        jumpToLargestIcon(reader);
+    // A BMP stored top row first reports its height negative; an unreadable header reports no size at all.
+    const QSize declared = reader.size();
+    const qint64 pixels = qint64(declared.width()) * std::abs(declared.height());
+    if (declared.width() <= 0 || pixels == 0 || pixels > picture_limits::maxWholePixels)
+        return {};
+    const AllocationLimitScope limit(pixels);
+    QImage picture;
+    // Decoded whole: a scaled read scales a palette picture within its palette, which mangles it.
+    return reader.read(&picture) ? picture : QImage();
+}
+
+} // namespace photo
