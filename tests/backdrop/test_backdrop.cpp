@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "../support/ink.h"
 #include "backdrop/backdrop.h"
 #include "platform/controls/label.h"
 #include "platform/controls/line.h"
@@ -22,8 +23,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("text");
-        for (const auto& [locale, text] : { std::pair { "zh_CN", "2026/12/6 19:05:07" },
-                 { "en_US", "12/6/26 7:05:07 PM" }, { "de_DE", "06.12.26 19:05:07" } })
+        for (const auto& [locale, text] :
+            { std::pair { "zh_CN", "2026/12/6 19:05:07" }, { "en_US", "12/6/26 7:05:07 PM" } })
             QTest::newRow(locale) << locale << text;
     }
 
@@ -52,18 +53,9 @@ private Q_SLOTS:
                 << window << geometry << QString::fromUtf8(text) << font;
         };
         row("Label6", "24 136 113 25", "当前时间：");
-        row("Label_T", "26 160 101 45");
-        row("Label5", "24 208 129 25", "比赛已进行：");
-        row("Label_time", "20 230 173 21");
         row("Label1", "540 666 1 17", "Vellorin", 12);
         row("Line5", "900 66 324 66");
         row("Line2", "900 66 1020 178");
-        row("Line7", "1020 178 1020 546");
-        row("Line4", "900 658 1020 546");
-        row("Line8", "900 658 324 658");
-        row("Line3", "204 546 324 658");
-        row("Line6", "204 178 204 546");
-        row("Line1", "324 66 204 178");
         row("Label6", "37 204 177 38", "当前时间：", 29, { 1920, 1080 });
         row("Label_time", "31 345 270 32", "", 29, { 1920, 1080 });
         row("Line5", "1404 99 505 99", "", 0, { 1920, 1080 });
@@ -150,13 +142,11 @@ private Q_SLOTS:
             const QImage shown = form.grab(label->geometry()).toImage();
             const QColor colour
                 = name[6] == 't' ? QColor(0xFF, 0x80, 0x00) : form.palette().color(QPalette::WindowText);
-            QRect ink;
+            const QRect ink = testing::inkBox(shown, QColor(0x00, 0x80, 0x00));
             int solid = 0;
             for (int y = 0; y < shown.height(); ++y)
-                for (int x = 0; x < shown.width(); ++x) {
-                    ink |= shown.pixelColor(x, y) == QColor(0x00, 0x80, 0x00) ? QRect() : QRect(x, y, 1, 1);
+                for (int x = 0; x < shown.width(); ++x)
                     solid += shown.pixelColor(x, y) == colour;
-                }
             QVERIFY(ink.left() < label->drawnPixelSize() / 2 // the match time begins with a blank
                 && ink.height() > label->drawnPixelSize() * (label->text().count('\n') + 0.5) && solid > 20);
         }

@@ -62,7 +62,7 @@ package_deb)
         echo "${owner%%:*}" | grep . || echo "(none)-for-$so"; done)
     expect <<'CHECKS'
 [[ $(field Package) == scoreboard && $(field Version) == $version && $(field Architecture) == $arch && -n $(field Maintainer) ]]
-! for p in qt6-qpa-plugins qt6-image-formats-plugins fonts-noto-cjk $owners; do [[ $depends == *" $p "* ]] || echo "$p"; done | grep .
+! for p in qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-noto-cjk $owners; do [[ $depends == *" $p "* ]] || echo "$p"; done | grep .
 [[ $(cd $work/stage && find . -type f | sort) == "$(cd $work/contents && find . -type f | sort)" ]]
 ! dpkg-deb -c $deb | awk '$2 != "root/root"' | grep .
 [[ $(gzip -dc $work/contents/usr/share/doc/scoreboard/changelog.gz | dpkg-parsechangelog -l - -S Version) == $version ]]

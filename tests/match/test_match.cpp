@@ -1,4 +1,4 @@
-// The match without a window: scores past 16 bits, the clock's text and the schedule of its ticks. The cycle shows
+// The match without a window: the clock's text and the schedule of its ticks. The cycle shows
 // through the panel's buttons and keys (test_panel).
 
 #include <QTest>
@@ -7,26 +7,11 @@
 #include "match/tick_schedule.h"
 
 using match::Match;
-using match::Player;
 
 class TestMatch : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Both scores go on past 16 bits and come back down.
-    void scoresPastSixteenBits()
-    {
-        Match m;
-        m.advance();
-        for (const Player p : { Player::One, Player::Two }) {
-            for (int i = 0; i < 32768; ++i)
-                m.addPoint(p);
-            QCOMPARE(m.scoreText(p), std::string("32768"));
-            m.removePoint(p);
-            QCOMPARE(m.scoreText(p), std::string("32767"));
-        }
-    }
-
     void clockText_data()
     {
         QTest::addColumn<int>("ticks");

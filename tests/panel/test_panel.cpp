@@ -1,22 +1,130 @@
-// The control panel as the operator meets it: its layout, and scenarios of clicks, keys and time with what then
-// shows (the match cycle, the keyboard map, full screen, minimising, closing), dragging and photos.
+// The control panel as the operator meets it: scenarios of clicks, keys and time with what then shows (the match
+// cycle, the keyboard map, full screen, minimising, closing, dragging), photos, the clocks, and long random sessions
+// checked against what any correct panel keeps. Time, the file dialog and the picture loader are stand-ins, so no
+// test waits for a clock or opens a dialog.
 
 #include <QLineEdit>
 #include <QMimeData>
+#include <QMutex>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QTest>
 #include <QWindow>
 
-#include <deque>
+#include <memory>
 #include <random>
 
-#include "../support/fakes.h"
+#include "../support/ink.h"
+#include "panel/control_panel.h"
 #include "platform/desktop/startup.h"
 #include "platform/desktop/window_system.h"
 
-using testing::Panel;
+namespace testing {
 
-namespace {
+const QString kReady = QStringLiteral("开始比赛");
+const QString kRunning = QStringLiteral("结束比赛");
+
+struct FakeClock final : desktop::Clock {
+    [[nodiscard]] qint64 monotonicMs() const override { return ms; }
+    [[nodiscard]] QDateTime localNow() const override { return local; }
+    qint64 ms = 5'000'000; // a monotonic clock need not start at 0
+    QDateTime local { QDate(2026, 12, 6), QTime(19, 30, 5) };
+};
+
+struct FakeDialog final : desktop::FileDialog {
+    [[nodiscard]] QString chooseFile(QWidget*) override { return calls++, answer; }
+    QString answer;
+    int calls = 0;
+};
+
+// A blue picture of the frame's size (red for a "red" file), or nothing for a "bad" file. It runs on the panel's
+// decoding thread; a "slow" file waits there until the test lets it through.
+struct FakeLoader final : photo::PictureLoader {
+    [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal dpr) const override
+    {
+        {
+            const QMutexLocker lock(&mutex);
+            paths << path;
+        }
+        if (path.contains(QLatin1String("slow")))
+            gate.acquire();
+        QImage image(frameSize * dpr, QImage::Format_RGB32);
+        image.fill(path.contains(QLatin1String("red")) ? Qt::red : Qt::blue);
+        image.setDevicePixelRatio(dpr);
+        return path.contains(QLatin1String("bad")) ? QImage() : image;
+    }
+    [[nodiscard]] QStringList loaded() const
+    {
+        const QMutexLocker lock(&mutex);
+        return paths;
+    }
+    mutable QMutex mutex;
+    mutable QStringList paths;
+    mutable QSemaphore gate;
+};
+
+// A panel on the stand-ins, built fresh for each test.
+struct Panel {
+    FakeClock clock;
+    FakeDialog dialog;
+    FakeLoader loader;
+    int quits = 0;
+    QPoint shownAt;
+    std::unique_ptr<panel::ControlPanel> form { std::make_unique<panel::ControlPanel>(
+        panel::Services { clock, dialog, loader, [this] { ++quits; } }) };
+
+    template <typename T = QWidget> [[nodiscard]] T* control(const char* name) const
+    {
+        return form->findChild<T*>(QString::fromUtf8(name));
+    }
+    [[nodiscard]] QString text(const char* name) const
+    {
+        auto* label = control<controls::Label>(name);
+        return label ? label->text() : control<QPushButton>(name)->text();
+    }
+    [[nodiscard]] QString scores() const { return text("Label1") + ':' + text("Label2"); }
+    [[nodiscard]] QString matchTime() const
+    {
+        return form->hasBackdrop() ? form->backdrop().findChild<controls::Label*>("Label_time")->text() : QString();
+    }
+    // Shown and active, so keys reach the panel's window as they do on screen.
+    void show()
+    {
+        form->show();
+        shownAt = form->pos();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    // Every photo decoded and in its frame.
+    void settle()
+    {
+        QTRY_VERIFY(!form->isDecodingPhoto());
+        QCoreApplication::processEvents();
+    }
+    // `ms` of match and wall-clock time, delivered as the timers would.
+    void wait(qint64 ms)
+    {
+        clock.ms += ms;
+        clock.local = clock.local.addMSecs(ms);
+        if (form->matchClockTimer().isActive())
+            form->advanceMatchClock();
+        form->showWallClock();
+    }
+    // What the match button's caption says of the rest: the score buttons, the name boxes and the match clock.
+    [[nodiscard]] bool keepsItsState() const
+    {
+        const QString caption = text("Command8");
+        const bool running = caption == kRunning;
+        bool consistent = (caption == kReady || running || caption == QStringLiteral("重新开始"))
+            && control<QLineEdit>("Text2")->isReadOnly() == (caption != kReady)
+            && form->matchClockTimer().isActive() == running;
+        for (const char* button : { "Command1", "Command2", "Command3", "Command4" })
+            consistent = consistent && control(button)->isEnabled() == running && !control(button)->isHidden();
+        return consistent;
+    }
+};
 
 // A scenario, a token at a time: s, a, d, j, l click the match and score buttons and @name any control; F1 ... F11,
 // Esc, Space, Tab and Return are keys; "x types the character x and !x is Alt+x; t, T and . let 1 s, 3.5 s and 0.4 s
@@ -37,10 +145,8 @@ void play(Panel& p, const QString& ops)
             QTest::mouseClick(p.control(buttons[op]), Qt::LeftButton);
         else if (keys.contains(op))
             QTest::keyClick(window, codes[keys.indexOf(op)]);
-        else if (op.startsWith('"'))
-            QTest::keyClick(window, op[1].toLatin1());
-        else if (op.startsWith('!'))
-            QTest::keyClick(window, op[1].toLatin1(), Qt::AltModifier);
+        else if (op.startsWith('"') || op.startsWith('!'))
+            QTest::keyClick(window, op[1].toLatin1(), op[0] == '!' ? Qt::AltModifier : Qt::NoModifier);
         else if (op == "t" || op == "T" || op == ".")
             p.wait(op == "t" ? 1000 : op == "T" ? 3500 : 400);
         else if (op == "r" || op == "w")
@@ -50,9 +156,9 @@ void play(Panel& p, const QString& ops)
         else if (op.contains("drag:")) {
             const QPoint at(op.section(':', 1).section(',', 0, 0).toInt(), op.section(',', 1).toInt());
             QWidget* target = p.form->childAt(at) ? p.form->childAt(at) : p.form.get();
-            const QPoint from = target->mapFrom(p.form.get(), at), to = from + QPoint(20, 30);
+            const QPoint from = target->mapFrom(p.form.get(), at), half = from + QPoint(10, 15),
+                         to = from + QPoint(20, 30);
             const Qt::MouseButton button = op[0] == 'r' ? Qt::RightButton : Qt::LeftButton;
-            const QPoint half = from + QPoint(10, 15);
             const QPointF halfOnScreen = target->mapToGlobal(QPointF(half)),
                           toOnScreen = target->mapToGlobal(QPointF(to));
             QTest::mousePress(target, button, {}, from);
@@ -96,9 +202,6 @@ struct PaintCounter : QObject {
     }
 };
 
-const QString kReady = QStringLiteral("开始比赛");
-const QString kRunning = QStringLiteral("结束比赛");
-
 int secondsShown(const QString& text)
 {
     const auto m = QRegularExpression(QStringLiteral("^ (\\d+)小时 (\\d+)分 (\\d+)秒$")).match(text);
@@ -107,7 +210,9 @@ int secondsShown(const QString& text)
                           : -1;
 }
 
-} // namespace
+} // namespace testing
+
+using namespace testing;
 
 class TestPanel : public QObject {
     Q_OBJECT
@@ -120,11 +225,6 @@ private Q_SLOTS:
         desktop::prepareApplication();
         QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
         QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.eightball_scoreboard.Scoreboard"));
-        // When no window system starts, one line names the fix.
-        QVERIFY(
-            desktop::startupFailureLine({ "qt.qpa.xcb: could not connect to display :9" }).contains("DISPLAY (X11)"));
-        QVERIFY(desktop::startupFailureLine({ "qt.qpa.plugin: Could not load the Qt platform plugin" })
-                    .contains("qt6-qpa-plugins"));
     }
 
     // Qt's messages are held back while the window system starts, then come out in order, and later ones go
@@ -144,75 +244,30 @@ private Q_SLOTS:
         QCOMPARE(seen, QStringList({ "held", "later" }));
     }
 
-    // Pixel rectangles worked out by hand from the twip design at 15 twips a pixel.
+    // Pixel rectangles worked out by hand from the twip design at 15 twips a pixel: the window buttons overlap by a
+    // pixel where their design edges overlap by 15 twips, and the score squares keep their 160-pixel digits.
     void layout_data()
     {
         QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QString>("text");
         QTest::addColumn<int>("fontPixels");
-        const auto row = [](const char* name, QRect r, const char* text, int px) {
-            QTest::newRow(name) << r << QString::fromUtf8(text) << px;
-        };
-        row("Command9", { 160, 2, 97, 25 }, "隐藏按钮（F2）", 12);
-        row("Command7", { 256, 2, 63, 25 }, "最小(F3)", 12);
-        row("Command6", { 318, 2, 69, 25 }, "全屏(F11)", 12);
-        row("Command5", { 386, 2, 71, 25 }, "关闭(F4)", 12);
-        row("Text1", { 40, 32, 201, 37 }, "选手1", 29);
-        row("Text2", { 408, 32, 201, 37 }, "选手2", 29);
-        row("Shape1", { 40, 72, 193, 385 }, "", 0);
-        row("Shape2", { 416, 72, 193, 385 }, "", 0);
-        row("Image1", { 64, 88, 144, 137 }, "", 0);
-        row("Image2", { 440, 88, 144, 137 }, "", 0);
-        row("Label1", { 56, 232, 161, 161 }, "0", 160);
-        row("Label2", { 432, 232, 161, 161 }, "0", 160);
-        row("Label3", { 256, 184, 133, 133 }, "VS", 0);
-        row("Command1", { 64, 408, 73, 33 }, "+(A)", 27);
-        row("Command2", { 142, 408, 67, 33 }, "-(D)", 27);
-        row("Command3", { 440, 408, 71, 33 }, "+(J)", 27);
-        row("Command4", { 516, 408, 69, 33 }, "-(L)", 27);
-        row("Command8", { 286, 456, 86, 25 }, "开始比赛", 12);
-        row("Label5", { 264, 496, 129, 17 }, "Billiard Score v1.9", 0);
+        QTest::newRow("Command9") << QRect(160, 2, 97, 25) << 12;
+        QTest::newRow("Command7") << QRect(256, 2, 63, 25) << 12;
+        QTest::newRow("Command6") << QRect(318, 2, 69, 25) << 12;
+        QTest::newRow("Command5") << QRect(386, 2, 71, 25) << 12;
+        QTest::newRow("Label1") << QRect(56, 232, 161, 161) << 160;
     }
 
     void layout()
     {
         Panel p;
-        const QString name = QTest::currentDataTag();
-        QWidget* control = p.control(name.toLatin1());
+        QWidget* control = p.control(QTest::currentDataTag());
         QTEST(control->geometry(), "geometry");
-        QFETCH(QString, text);
-        QFETCH(int, fontPixels);
-        if (!text.isEmpty())
-            QCOMPARE(name.startsWith("Text") ? p.control<QLineEdit>(name.toLatin1())->text() : p.text(name.toLatin1()),
-                text);
-        QVERIFY(fontPixels == 0 || control->font().pixelSize() == fontPixels);
-        QCOMPARE(control->isEnabled(), !name.contains(QRegularExpression("^Command[1-4]$"))); // only scoring waits
+        QTEST(control->font().pixelSize(), "fontPixels");
     }
 
     void windowAtStart()
     {
         Panel p;
-        const QRect screen = p.form->screen()->geometry(), panel = p.form->geometry(); // centred, to a pixel
-        QVERIFY(std::abs(panel.left() - screen.left() - (screen.right() - panel.right())) <= 1
-            && std::abs(panel.top() - screen.top() - (screen.bottom() - panel.bottom())) <= 1);
-        QCOMPARE(panel.size(), QSize(657, 512));
-        QCOMPARE(p.form->windowTitle(), QStringLiteral("TarnelloV1.9"));
-        QVERIFY(p.form->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(p.form->minimumSize(), p.form->maximumSize());
-        QCOMPARE(p.form->windowIcon().availableSizes().size(), 4);
-        QCOMPARE(p.form->grab(QRect(10, 300, 1, 1)).toImage().pixelColor(0, 0), QColor(0x00, 0x80, 0x00));
-        QVERIFY(!p.form->matchClockTimer().isActive() && !p.form->hasBackdrop());
-        QCOMPARE(p.control("Text2")->toolTip(), QStringLiteral("选手姓名"));
-        QCOMPARE(p.control("Image1")->cursor().shape(), Qt::PointingHandCursor);
-        QCOMPARE(p.control("Text2")->palette().color(QPalette::Base), QColor(0x00, 0x80, 0x00));
-        QCOMPARE(p.control("Text2")->palette().color(QPalette::Text), p.form->palette().color(QPalette::WindowText));
-        QCOMPARE(p.control<controls::PictureFrame>("Image2")->picture().size(), QSize(316, 334));
-        // Behind the buttons and name boxes, photos and score squares cover the frames' hatching.
-        QStringList order;
-        for (QObject* child : p.form->children())
-            if (child->isWidgetType() && !child->objectName().contains(QRegularExpression("^(Command|Text)")))
-                order << child->objectName();
-        QCOMPARE(order.join(' '), "Label3 Label5 Shape1 Shape2 Image1 Image2 Label2 Label1");
         // Where neither photo nor score square covers it, the frame shows its red hatching every 8 pixels inside a
         // 3-pixel border.
         const QImage frame = p.form->grab(QRect(40, 96, 16, 20)).toImage(); // just below the rounded corner
@@ -228,7 +283,7 @@ private Q_SLOTS:
                 blends += corner.pixelColor(x, y) != frame.pixelColor(2, 8) && corner.pixel(x, y) != qRgb(0, 0x80, 0)
                     && corner.pixelColor(x, y) != Qt::red;
         QVERIFY(blends >= 4);
-        order.clear();
+        QStringList order;
         QWidget* w = p.control("Text1");
         do
             if (w->focusPolicy() & Qt::TabFocus)
@@ -273,35 +328,23 @@ private Q_SLOTS:
         row("Esc does nothing otherwise", "Esc s s Esc", "重新开始 0:0 选手1 buttons - shown");
         row("letters score in a name box", "s Text1 \"a \"a \"j \"d", "结束比赛 1:1 选手1 buttons - shown");
         row("letters take back", "s a a j j Command8 \"d \"l \"l \"l", "结束比赛 1:0 选手1 buttons - shown");
-        row("capitals and others do nothing", "s Command8 \"A \"J \"x", "结束比赛 0:0 选手1 buttons - shown");
-        row("Alt with a letter does nothing", "s Command8 !a !j F5 !l", "结束比赛 0:0 选手1 buttons - shown");
-        row("Space clicks the button with the focus", "s Command1 Space", "结束比赛 1:0 选手1 buttons - shown");
-        row("Return does not", "s Command1 Return", "结束比赛 0:0 选手1 buttons - shown");
+        row("capitals, Alt and others do nothing", "s Command8 \"A \"J \"x !a !j F5 !l", "结束比赛 0:0 选手1 buttons - shown");
         row("letters type when ready", "Text1 \"a \"j", "开始比赛 0:0 选手1aj buttons - shown");
         row("letters do nothing when ended", "s s Command8 \"a \"j", "重新开始 0:0 选手1 buttons - shown");
         row("F2 hides the window buttons", "F2", "开始比赛 0:0 选手1 hidden - shown");
         row("keys work with them hidden", "F2 F5 \"a Esc", "重新开始 1:0 选手1 hidden - shown");
         row("F2 shows them again", "F2 F2", "开始比赛 0:0 选手1 buttons - shown");
-        row("full screen on", "F11", "开始比赛 0:0 选手1 buttons 还原(F11) shown");
-        row("full screen off", "F11 F11", "开始比赛 0:0 选手1 buttons - shown");
-        row("minimise hides the backdrop", "F11 F3", "开始比赛 0:0 选手1 buttons - minimised");
-        row("restore shows it again", "F11 F3 r", "开始比赛 0:0 选手1 buttons 还原(F11) shown");
-        row("minimise without full screen", "F3 r", "开始比赛 0:0 选手1 buttons - shown");
+        // Full screen, minimising and closing on a real screen are the window rows'; these are the turns between.
         row("full screen again after restore", "F11 F3 r F11 F11", "开始比赛 0:0 选手1 buttons 还原(F11) shown");
         row("off, then minimised elsewhere", "F11 F3 r F11 w r", "开始比赛 0:0 选手1 buttons - shown");
-        row("F4 in a match", "s F4", "结束比赛 0:0 选手1 buttons - closed");
-        row("F4 in full screen", "F11 F4", "开始比赛 0:0 选手1 buttons - closed");
-        row("panel closed from outside", "x-panel", "开始比赛 0:0 选手1 buttons - closed");
-        row("panel closed, full screen", "F11 x-panel", "开始比赛 0:0 选手1 buttons - closed");
-        row("backdrop closed, full screen", "F11 x-backdrop", "开始比赛 0:0 选手1 buttons - closed");
+        row("closed from outside in a match", "s F11 x-panel", "结束比赛 0:0 选手1 buttons - closed");
+        row("backdrop closed from outside", "F11 x-backdrop", "开始比赛 0:0 选手1 buttons - closed");
         // The background and the frames' hatching start a drag with the left button; controls do not.
         row("drag on the background", "drag:10,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("drag on a frame's hatching", "drag:45,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("right-button drag", "rdrag:10,300", "开始比赛 0:0 选手1 buttons - shown");
         row("drag on a score", "drag:100,300", "开始比赛 0:0 选手1 buttons - shown");
         row("drag on a photo", "drag:100,150", "开始比赛 0:0 选手1 buttons - shown");
-        row("drag on a name box", "drag:100,50", "开始比赛 0:0 选手1 buttons - shown");
-        row("drag on VS", "drag:300,250", "开始比赛 0:0 选手1 buttons - shown");
     }
 
     void scenarios()
@@ -311,11 +354,7 @@ private Q_SLOTS:
         QFETCH(QString, ops);
         play(p, ops);
         QTEST(observe(p), "shows");
-        const bool running = p.text("Command8") == QStringLiteral("结束比赛");
-        for (const char* button : { "Command1", "Command2", "Command3", "Command4" })
-            QVERIFY(p.control(button)->isEnabled() == running && !p.control(button)->isHidden());
-        QCOMPARE(p.form->matchClockTimer().remainingTime() >= 0, running);
-        QCOMPARE(p.control<QLineEdit>("Text2")->isReadOnly(), p.text("Command8") != QStringLiteral("开始比赛"));
+        QVERIFY(p.keepsItsState());
         if (p.form->hasBackdrop() && p.form->backdrop().isVisible()) { // full screen, the panel kept in front
             QCOMPARE(p.form->windowHandle()->transientParent(), p.form->backdrop().windowHandle());
             QCOMPARE(p.form->backdrop().geometry(), p.form->screen()->geometry());
@@ -323,7 +362,8 @@ private Q_SLOTS:
         } else if (!p.quits) { // an owned window may lose its taskbar button, which brings a minimised panel back
             QVERIFY(!p.form->windowHandle()->transientParent());
         }
-        QCOMPARE(p.form->isHidden() && p.quits == 1, p.quits > 0);
+        QCOMPARE(p.form->isHidden() && p.quits == 1 && (!p.form->hasBackdrop() || p.form->backdrop().isHidden()),
+            p.quits > 0);
     }
 
     // Dialog answers, one a click on Image1 and Image2 in turn; "bad" files fail to load, empty is cancel.
@@ -476,10 +516,7 @@ private Q_SLOTS:
             QVERIFY(points < 100 || QFontMetricsF(larger).horizontalAdvance(label->text()) > label->width());
             // Drawn in the middle of its yellow square, which the label fills over the red frame.
             const QImage square = p.form->grab(label->geometry()).toImage();
-            QRect ink;
-            for (int y = 0; y < square.height(); ++y)
-                for (int x = 0; x < square.width(); ++x)
-                    ink |= square.pixelColor(x, y) == QColor(0xFF, 0xFF, 0x80) ? QRect() : QRect(x, y, 1, 1);
+            const QRect ink = testing::inkBox(square, QColor(0xFF, 0xFF, 0x80));
             QVERIFY(std::abs(ink.center().x() - 80) <= 3 && std::abs(ink.center().y() - 80) <= 6 && ink.height() > 40
                 && square.pixelColor(2, 2) == QColor(0xFF, 0xFF, 0x80));
         }
@@ -552,15 +589,10 @@ private Q_SLOTS:
             }
             if (caption == QStringLiteral("重新开始") && p->text("Command8") == kReady)
                 given[0] = given[1] = 0;
-            const QString now = p->text("Command8");
             const QByteArray where
                 = QStringLiteral("seed %1, event %2 after %3").arg(seed).arg(event).arg(history.join(' ')).toUtf8();
             QVERIFY2(p->scores() == QStringLiteral("%1:%2").arg(given[0]).arg(given[1]), where);
-            QVERIFY2(QStringList({ kReady, kRunning, QStringLiteral("重新开始") }).contains(now), where);
-            for (const char* button : { "Command1", "Command2", "Command3", "Command4" })
-                QVERIFY2(p->control(button)->isEnabled() == (now == kRunning), where);
-            QVERIFY2(p->control<QLineEdit>("Text1")->isReadOnly() == (now != kReady), where);
-            QVERIFY2(p->form->matchClockTimer().isActive() == (now == kRunning), where);
+            QVERIFY2(p->keepsItsState(), where);
             const int shown = secondsShown(p->matchTime());
             QVERIFY2(shown >= 0 && shown <= (p->clock.ms - matchStartMs) / 1000, where);
             QVERIFY2(p->form->size() == QSize(657, 512), where);

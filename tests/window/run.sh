@@ -6,7 +6,6 @@
 #
 # usage: run.sh PROGRAM [ROW...]   (every row when none is named)
 # Environment: XS_ARTIFACTS, the folder where each row leaves its logs (a temporary one by default);
-# SESSION_MANAGER_TOOL, the session_manager helper for the logout row (by default from PROGRAM's build).
 # shellcheck disable=SC2317,SC2329 # the steps and checks are called by name from the table
 # shellcheck disable=SC2046,SC2206 # ImageMagick's arguments and points split on purpose (globs are off)
 # shellcheck disable=SC2128,SC2015 # $step is a step's first word; A && B || C reports either failing
@@ -18,7 +17,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../../scripts/x-session.sh
 source "$here/../../scripts/x-session.sh"
 program=${1:?usage: run.sh PROGRAM [ROW...]} && shift
-sm_tool=${SESSION_MANAGER_TOOL:-$(dirname "$program")/tests/window/session_manager}
 base=${XS_ARTIFACTS:-$(mktemp -d "${TMPDIR:-/tmp}/window.XXXXXX")}
 # Generous: the checks poll, so a deadline costs time only when a step fails, and a loaded machine can be slow.
 T=${WINDOW_DEADLINE_MS:-20000}
@@ -33,12 +31,8 @@ geom() {
     [[ -n $MAP ]]
 }
 # grab: SRC is a picture of the screen: the X root as it shows (Xvfb has no compositor, so exactly what a person
-# sees; -screen reads the screen, not each window apart), or a screenshot of headless Weston.
-grab() {
-    [[ $kind == headless ]] || { import -silent -window root -screen "$SRC"; return; }
-    find "$A" -name 'wayland-screenshot-*' -delete && (cd "$A" && WAYLAND_DISPLAY=$sock weston-screenshooter) &>/dev/null
-    SRC=$(find "$A" -name 'wayland-screenshot-*.png' -print -quit) && SRC=${SRC:-none}
-}
+# sees; -screen reads the screen, not each window apart), Weston's window among them.
+grab() { import -silent -window root -screen "$SRC"; }
 # box: BX BY BW BH, the bounding box of the pure 008000 pixels: the program's green, on Weston where its
 # windows have no X ids.
 box() { grab && read -r BW BH BX BY < <(convert "$SRC" -fill black +opaque '#008000' -trim -format '%w %h %X %Y\n' info: 2>/dev/null); }
@@ -79,16 +73,6 @@ c_fullscreen() {
     box && SEEN="green ${BW}x$BH$BX$BY" && [[ ${BW}x$BH$BX$BY == "$OUT" ]] && c_yellow 30000
 }
 c_windowed() { if [[ $kind == x11 ]]; then c_unmapped backdrop; else box && SEEN="green ${BW}x$BH" && [[ ${BW}x$BH == 657x512 ]]; fi; }
-# sharp X0,Y0,X1,Y1: drawn at the screen's own resolution rather than enlarged: the sharpest step between
-# neighbours is nearly the whole contrast (a smooth enlargement's are about half of it), and logical pixels hold
-# two device pixels' values (a doubled picture's never do). Needs an even X0 and a scale of 2.
-c_sharp() {
-    read -r c s n < <(convert "$SRC" $(crop "$1") -colorspace gray -depth 8 txt:- | awk -F'[,:( ]+' 'NR > 1 {
-        if (NR == 2 || $3 < lo) lo = $3; if ($3 > hi) hi = $3
-        if ($1 > 0) { d = $3 > p ? $3 - p : p - $3; if (d > s) s = d; n += $1 % 2 && d > 8 } p = $3 }
-        END { print hi - lo, s + 0, n + 0 }')
-    SEEN="contrast $c, sharpest step $s, split logical pixels $n" && ((c >= 80 && 4 * s >= 3 * c && n >= 4))
-}
 # icons WxH...: the panel's window icon holds these images, none of them a smaller one doubled.
 c_icons() {
     SEEN=$(xprop -len 9999999 -id "${win[panel]}" -notype -f _NET_WM_ICON 32c _NET_WM_ICON | tr -d , | awk '{
@@ -130,8 +114,6 @@ a_click() { xdotool mousemove --sync "$1" "$2" click 1; }
 a_restore() { wmctrl -i -a "${win[panel]}"; }
 a_wmclose() { wmctrl -i -c "${win[$1]}"; }
 a_destroy() { xdotool windowclose "${win[$1]}"; }
-# As a desktop logs out: the session manager asks the program to save itself for a shutdown, then to die.
-a_logout() { echo logout >&"${SM[1]}"; }
 # grey NAME W H: a 16-bit grey PGM of W x H in the row's folder (sparse, so writing it costs nothing), a
 # picture that takes a while to decode.
 a_grey() { printf 'P5\n%d %d\n65535\n' "$2" "$3" >"$A/$1" && truncate -s $(($(stat -c %s "$A/$1") + 2 * $2 * $3)) "$A/$1"; }
@@ -161,7 +143,7 @@ start_weston() {
 }
 
 run_row() {
-    local line words w step envs=() args=() sm='' SEEN=''
+    local line words w step envs=() args=() SEEN=''
     line=$(grep -m1 "^$1 " "$here/rows") || xs_die "no row '$1' in $here/rows"
     read -ra words <<<"${line%%|*}"
     name=$1 kind=${words[1]%%:*} sock=scoreboard-$$ A=$base/$1 SRC=$base/$1/screen.miff
@@ -169,17 +151,12 @@ run_row() {
     rm -rf "$A" && mkdir -p "$A" && XS_ARTIFACTS=$A && printf '<fontconfig/>\n' >"$A/no-fonts.conf"
     for ((w = 2; w < ${#words[@]}; w++)); do
         [[ ${words[w]} == -- ]] && args=("${words[@]:w+1}") && break
-        [[ ${words[w]} == session ]] && sm=1 || envs+=("${words[w]//\$A/$A}")
+        envs+=("${words[w]//\$A/$A}")
     done
     trap xs_stop EXIT
     export XDG_RUNTIME_DIR=$A/runtime && mkdir -p -m 700 "$XDG_RUNTIME_DIR"
     case $kind in
     none) launch -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ;;
-    headless)
-        start_weston --backend=headless-backend.so --debug # --debug lets weston-screenshooter read the output
-        xs_wait_until "$T" test -S "$XDG_RUNTIME_DIR/$sock" || xs_die "$name: Weston opened no socket; see $A"
-        launch -u DISPLAY -u QT_QPA_PLATFORM XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY="$sock" WAYLAND_DEBUG=client
-        ;;
     weston)
         xs_start && start_weston --backend=x11-backend.so
         xs_wait_until "$T" found target "Weston Compositor - screen0" && geom "${win[target]}" || xs_die "$name: no Weston window"
@@ -190,10 +167,6 @@ run_row() {
         ;;
     x11)
         xs_start
-        if [[ -n $sm ]]; then
-            coproc SM { "$sm_tool"; }
-            XS_LAUNCHED+=("$SM_PID") && read -r -t 10 w <&"${SM[0]}" && envs+=("$w") || xs_die "$name: no session manager"
-        fi
         launch
         xs_wait_until "$T" found panel TarnelloV1.9 && xs_wait_until "$T" check mapped panel + pixel 008000 10,100 ||
             xs_die "$name: no panel painted green; see $A"
