@@ -144,26 +144,26 @@ QImage decodeHeif(QIODevice& device, QSize cover)
     options->convert_hdr_to_8bit = 1;
     // An error for damaged data, where libheif can tell, instead of a picture with the damage painted in.
     options->strict_decoding = 1;
+    // Four bytes a pixel, which the picture wraps as it is: without alpha, the layout Qt scales without converting.
     heif_image* decoded = nullptr;
-    if (heif()
-            ->decode_image(chosen, &decoded, heif_colorspace_RGB,
-                alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())
-            .code
+    if (heif()->decode_image(chosen, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, options.get()).code
         != heif_error_Ok)
         return {};
-    const Owned<const heif_image> image(decoded);
+    Owned<const heif_image> image(decoded);
     int stride = 0;
     const uint8_t* pixels = heif()->image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
     if (!pixels)
         return {};
-    const QImage coded(pixels, heif()->image_get_width(decoded, heif_channel_interleaved),
+    // From here on the picture owns libheif's buffer.
+    image.release();
+    const QImage coded(
+        pixels, heif()->image_get_width(decoded, heif_channel_interleaved),
         heif()->image_get_height(decoded, heif_channel_interleaved), stride,
-        alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+        alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888,
+        [](void* released) { heif()->image_release(static_cast<const heif_image*>(released)); }, decoded);
     // A picture that comes back at its coded size, padded to whole blocks, is cut back to the size the file states.
     const QRect stated(0, 0, heif()->image_handle_get_width(chosen), heif()->image_handle_get_height(chosen));
-    const QImage shown = stated.contains(coded.rect()) ? coded : coded.copy(stated & coded.rect());
-    // The conversion copies, which leaves libheif's buffer free to go with `image`.
-    return shown.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    return stated.contains(coded.rect()) ? coded : coded.copy(stated & coded.rect());
 }
 
 } // namespace photo

@@ -51,6 +51,14 @@ namespace {
         QuietScope& operator=(const QuietScope&) = delete;
     };
 
+    // Formats that smooth scaling takes as they are; any other it converts first, which for a large picture costs
+    // several times the scaling itself.
+    bool isScaledAsItIs(QImage::Format format)
+    {
+        return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied
+            || format == QImage::Format_RGBX8888;
+    }
+
 } // namespace
 
 QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devicePixelRatio) const
@@ -91,10 +99,10 @@ QImage FilePictureLoader::decode(QIODevice& device, QSize frameSize, qreal devic
 
     // True colour first: smooth scaling keeps a palette picture's format and squeezes the result into a fixed
     // palette (a 1-bit one into black and white), and blends colours that transparency hides unless premultiplied.
-    picture
-        = picture
-              .convertToFormat(picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32)
-              .scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage::Format shown = picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    if (!isScaledAsItIs(picture.format()))
+        picture.convertTo(shown);
+    picture = picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(shown);
     picture.setDevicePixelRatio(devicePixelRatio);
     return picture;
 }
