@@ -78,10 +78,13 @@ ControlPanel::ControlPanel(Services services)
 {
     controls::buildControls(this, panelControls());
     setFixedSize(size());
-    setWindowIcon(desktop::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/32x32/apps/scoreboard.png"),
-        QStringLiteral(":/assets/icons/hicolor/48x48/apps/scoreboard.png"),
-        QStringLiteral(":/assets/icons/hicolor/64x64/apps/scoreboard.png"),
-        QStringLiteral(":/assets/icons/hicolor/256x256/apps/scoreboard.png") }));
+    // The taskbar's icon follows the panel's first frame by a few milliseconds: decoding it would hold the frame up.
+    desktop::afterNextFrame(this, [this] {
+        setWindowIcon(desktop::iconFromPngFiles({ QStringLiteral(":/assets/icons/hicolor/32x32/apps/scoreboard.png"),
+            QStringLiteral(":/assets/icons/hicolor/48x48/apps/scoreboard.png"),
+            QStringLiteral(":/assets/icons/hicolor/64x64/apps/scoreboard.png"),
+            QStringLiteral(":/assets/icons/hicolor/256x256/apps/scoreboard.png") }));
+    });
 
     m_scoreButtons = named<QPushButton>(*this, kScoreButtons);
     m_windowButtons = named<QPushButton>(*this, kWindowButtons);
@@ -101,8 +104,10 @@ ControlPanel::ControlPanel(Services services)
     connect(&m_wallClockTimer, &QTimer::timeout, this, &ControlPanel::showWallClock);
 
     m_photos = std::make_unique<Photos>(m_services.pictureLoader, m_photoFrames);
-    // One decode for both frames: the picture is shared until a frame gets a photo of its own.
-    const QImage defaultPhoto(kDefaultPhoto);
+    // One decode for both frames, at their size, as a picked photo is: the picture is shared until a frame gets a
+    // photo of its own.
+    const QImage defaultPhoto
+        = photo::FilePictureLoader().load(kDefaultPhoto, m_photoFrames[0]->size(), devicePixelRatioF());
     for (controls::PictureFrame* frame : m_photoFrames) {
         frame->setPicture(defaultPhoto);
         connect(frame, &controls::PictureFrame::fileDropped, this,

@@ -1,7 +1,6 @@
 #include "platform/desktop/fonts.h"
 
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -9,17 +8,23 @@
 
 namespace desktop {
 
-void installFontSubstitutes()
-{
-    QFont::insertSubstitutions(kDesignFamily,
-        { QStringLiteral("Noto Serif CJK SC"), QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-            QStringLiteral("AR PL UMing") });
-}
+namespace {
+    // The face every caption is set in: the design face where a machine has it, else the first Song-style CJK
+    // face of these it has. Looked up once, so that no font is ever matched through a substitution.
+    QString g_family = kDesignFamily;
+} // namespace
 
-bool hasCjkFace()
+bool resolveDesignFace()
 {
-    const QString family = QFontInfo(designFont(9)).family();
-    return QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese);
+    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    for (const QString& family : { kDesignFamily, QStringLiteral("Noto Serif CJK SC"), QStringLiteral("SimSun"),
+             QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing") }) {
+        if (chinese.contains(family)) {
+            g_family = family;
+            return true;
+        }
+    }
+    return false;
 }
 
 int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
@@ -28,7 +33,7 @@ QFont designFont(double points) { return designFontPixels(pointsToPixels(points)
 
 QFont designFontPixels(int pixels)
 {
-    QFont font(kDesignFamily);
+    QFont font(g_family);
     font.setPixelSize(std::max(1, pixels));
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::Serif);

@@ -8,11 +8,9 @@ namespace desktop {
 // Every caption is set in the Song-style face the layouts were designed with.
 inline const QString kDesignFamily = QStringLiteral("宋体");
 
-// Maps the design face to the Song-style CJK faces a Linux machine has. Call once at start-up.
-void installFontSubstitutes();
-
-// True when the design face resolves to a face that has CJK glyphs.
-[[nodiscard]] bool hasCjkFace();
+// Finds the face the captions are set in: the design face, or the first of the Song-style CJK faces Linux machines
+// have. Call once at start-up, before any design font is made; false when the machine has none of them.
+bool resolveDesignFace();
 
 // Points are turned into pixels at 96 dots per inch, so text keeps its design extent in
 // logical pixels whatever the screen reports.

@@ -61,8 +61,11 @@ void prepareApplication()
     if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
-    installFontSubstitutes();
-    if (!hasCjkFace())
+    const bool chinese = resolveDesignFace();
+    // A control without a font of its own uses the design face at 9 pt, and so does Qt for text it lays out before
+    // a control's font is set (a name box's first, empty line): no other face is ever loaded.
+    QGuiApplication::setFont(designFont(9));
+    if (!chinese)
         std::fputs("scoreboard: no Chinese font found, so captions would show as empty boxes; "
                    "install the package fonts-noto-cjk\n",
             stderr);

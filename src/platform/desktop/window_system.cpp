@@ -17,12 +17,14 @@ namespace desktop {
 
 namespace {
 
-    // Runs `action` once `target` is exposed (at once if it is), unless `context` goes first.
-    class ExposeWatch final : public QObject {
+    // Runs `action` once `target` has handled an event of `type` (for a window's expose, one that exposes it), unless
+    // `context` goes first.
+    class EventWatch final : public QObject {
     public:
-        ExposeWatch(QWindow* target, QObject* context, std::function<void()> action)
+        EventWatch(QObject* target, QEvent::Type type, QObject* context, std::function<void()> action)
             : QObject(context)
             , m_target(target)
+            , m_type(type)
             , m_action(std::move(action))
         {
             target->installEventFilter(this);
@@ -31,9 +33,10 @@ namespace {
     protected:
         bool eventFilter(QObject* watched, QEvent* event) override
         {
-            if (watched == m_target && event->type() == QEvent::Expose && m_target->isExposed()) {
+            const auto* window = qobject_cast<QWindow*>(m_target);
+            if (watched == m_target && event->type() == m_type && (!window || window->isExposed())) {
                 m_target->removeEventFilter(this);
-                // After the expose has been handled, and only once.
+                // After the event has been handled, and only once.
                 QMetaObject::invokeMethod(
                     parent(), [action = m_action] { action(); }, Qt::QueuedConnection);
                 deleteLater();
@@ -42,7 +45,8 @@ namespace {
         }
 
     private:
-        QWindow* m_target;
+        QObject* m_target;
+        QEvent::Type m_type;
         std::function<void()> m_action;
     };
 
@@ -51,7 +55,7 @@ namespace {
         if (target->isExposed())
             action();
         else
-            new ExposeWatch(target, context, std::move(action));
+            new EventWatch(target, QEvent::Expose, context, std::move(action));
     }
 
     // Closes `window` when its X11 window is destroyed from outside (xdotool windowclose does that rather than ask):
@@ -139,6 +143,11 @@ void setKeptAbove(QWidget* window, QWidget* owner)
         xcb_delete_property(connection, id, XCB_ATOM_WM_TRANSIENT_FOR);
     }
     xcb_flush(connection);
+}
+
+void afterNextFrame(QWidget* window, std::function<void()> action)
+{
+    new EventWatch(window, QEvent::Paint, window, std::move(action));
 }
 
 QIcon iconFromPngFiles(const QStringList& paths)

@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QStringList>
 
+#include <functional>
+
 class QScreen;
 class QWidget;
 
@@ -31,5 +33,9 @@ void closeWhenDestroyedOutside(QWidget* window);
 
 // A window icon from PNG files, one size each.
 [[nodiscard]] QIcon iconFromPngFiles(const QStringList& paths);
+
+// Runs `action` once `window` has painted its next frame (its first, before it is shown), for work that frame need
+// not wait for.
+void afterNextFrame(QWidget* window, std::function<void()> action);
 
 } // namespace desktop
