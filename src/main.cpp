@@ -4,6 +4,7 @@
 
 #include "panel/control_panel.h"
 #include "platform/desktop/command_line.h"
+#include "platform/desktop/fonts.h"
 #include "platform/desktop/startup.h"
 
 #ifdef SCOREBOARD_TIMING_HOOKS
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
 #endif
     if (const auto status = desktop::answerCommandLine(argc, argv))
         return *status;
+    desktop::startFontConfiguration();
     desktop::holdBackStartupMessages();
     QApplication app(argc, argv);
     desktop::releaseStartupMessages();

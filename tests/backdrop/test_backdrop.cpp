@@ -16,7 +16,7 @@ class TestBackdrop : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { desktop::installFontSubstitutes(); }
+    void initTestCase() { desktop::resolveDesignFace(); }
 
     // The wall clock: the locale's short date, then its long time without the time-zone name.
     void dateTimeText_data()

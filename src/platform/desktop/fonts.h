@@ -8,6 +8,10 @@ namespace desktop {
 // Every caption is set in the Song-style face the layouts were designed with.
 inline const QString kDesignFamily = QStringLiteral("宋体");
 
+// Reads fontconfig's configuration (a few milliseconds of parsing) on a thread of its own while the application
+// connects to the window system; resolveDesignFace() waits for it. Call at most once, before the application exists.
+void startFontConfiguration();
+
 // Finds the face the captions are set in: the design face, or the first of the Song-style CJK faces Linux machines
 // have. Call once at start-up, before any design font is made; false when the machine has none of them.
 bool resolveDesignFace();
