@@ -25,7 +25,7 @@ namespace {
     // Scores and "VS" keep their squares: a wider number or face shrinks the font, never the box.
     // clang-format off
     const std::array kControls {
-        ControlDesign { .name = "Label3", .kind = kLabel, .rect = { 3840, 2760, 2000, 2000 }, .text = "VS", .fontPoints = 99.75, .fit = Fit::Shrink },
+        ControlDesign { .name = "Label3", .kind = kLabel, .rect = { 3840, 2760, 2000, 2000 }, .text = "VS", .fontPoints = 99.75, .fit = Fit::Shrink, .fittedPixels = 124, .fittedStretch = 85 },
         ControlDesign { .name = "Label5", .kind = kLabel, .rect = { 3960, 7440, 1935, 255 }, .text = "Billiard Score v1.9", .fit = Fit::Shrink },
         ControlDesign { .name = "Shape1", .kind = ControlKind::Shape, .rect = { 600, 1080, 2890, 5770 }, .background = kRed, .foreground = kWindowText, .penWidth = kFrameBorder },
         ControlDesign { .name = "Shape2", .kind = ControlKind::Shape, .rect = { 6240, 1080, 2890, 5770 }, .background = kRed, .foreground = kWindowText, .penWidth = kFrameBorder },

@@ -39,6 +39,10 @@ struct ControlDesign {
     Colour foreground = systemColour(QPalette::ButtonText);
     TextAlign align = TextAlign::Left;
     Fit fit = Fit::Clip;
+    // A caption that never changes may come with its fit worked out (pixel size, stretch in percent), which spares
+    // the font engines the fit would try at start.
+    int fittedPixels = 0;
+    int fittedStretch = 100;
     int tabIndex = -1; // -1: takes no focus; only buttons and name boxes can take it
     bool enabled = true;
     const char* toolTip = "";

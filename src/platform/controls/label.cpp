@@ -26,6 +26,9 @@ Label::Label(QWidget* parent, const ControlDesign& design)
     , m_foreground(design.foreground.resolve(parent->palette()))
     , m_align(design.align)
     , m_fit(design.fit)
+    , m_designText(m_text)
+    , m_fittedPixels(design.fittedPixels)
+    , m_fittedStretch(design.fittedStretch)
 {
     if (design.background)
         m_background = QColor::fromRgb(*design.background);
@@ -71,7 +74,10 @@ void Label::updateFit()
             font.setStretch(stretch);
         return font;
     };
-    if (m_fit == Fit::Shrink && !m_text.isEmpty()) {
+    if (m_fittedPixels > 0 && m_text == m_designText && m_fontScale == 1.0) {
+        m_drawnPixels = m_fittedPixels;
+        narrowing = m_fittedStretch;
+    } else if (m_fit == Fit::Shrink && !m_text.isEmpty()) {
         const QStringList lines = m_text.split(QLatin1Char('\n'));
         const auto widest = [&](int pixels, int stretch) {
             const QFontMetricsF metrics(fontFor(pixels, stretch));

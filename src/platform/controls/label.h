@@ -42,6 +42,9 @@ private:
     QColor m_foreground;
     TextAlign m_align;
     Fit m_fit;
+    QString m_designText;
+    int m_fittedPixels;
+    int m_fittedStretch;
 };
 
 } // namespace controls
