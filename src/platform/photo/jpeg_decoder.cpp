@@ -68,11 +68,7 @@ namespace {
             fail(info);
     }
 
-    // A Huffman-coded block of 8 x 8 samples takes at least one bit, and an arithmetic-coded one, which no camera
-    // writes, a small fraction of one (a flat grey picture about a hundredth): a tiny file that declares a huge
-    // picture is damaged, and decoding it would only spend seconds on grey, or allocate the coefficients of a
-    // progressive picture for nothing (tests/platform/photo/regressions/jpeg-arithmetic-121-bytes-declares-
-    // 32800x2100.jpg).
+    // Within the pixel cap, and carrying bits enough for the blocks it declares.
     bool withinLimits(const jpeg_decompress_struct& info, qint64 fileBytes)
     {
         if (double(info.image_width) * info.image_height > double(picture_limits::maxScaledPixels))
@@ -80,8 +76,9 @@ namespace {
         double blocks = 0;
         for (int c = 0; c < info.num_components; ++c)
             blocks += double(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks;
-        constexpr double arithmeticBlocksPerBit = 256;
-        return double(fileBytes) * 8 * (info.arith_code ? arithmeticBlocksPerBit : 1) >= blocks;
+        const double bitsPerBlock = info.arith_code ? picture_limits::minArithmeticJpegBitsPerBlock
+                                                    : picture_limits::minJpegBitsPerBlock;
+        return double(fileBytes) * 8 >= blocks * bitsPerBlock;
     }
 
     // The smallest scale in eighths whose output still covers `cover`, or the full size.

@@ -29,6 +29,13 @@ inline constexpr qint64 maxBytesPerPixel = 8;
 // colour, 3 at 4:2:0. 400 MiB keeps progressive 4:4:4 pictures up to about 70 megapixels and 4:2:0 up to about 140.
 inline constexpr long maxJpegMemoryBytes = 400L * 1024 * 1024;
 
+// A Huffman-coded JPEG block of 8 x 8 samples takes at least one bit, an arithmetic-coded one (which no camera
+// writes) a small fraction of one, a flat grey picture's about a hundredth. A file with fewer bits than its blocks
+// need is damaged, and decoding it would only spend seconds on grey, or allocate a progressive picture's coefficients
+// for nothing (tests/platform/photo/regressions/jpeg-arithmetic-121-bytes-declares-32800x2100.jpg).
+inline constexpr double minJpegBitsPerBlock = 1;
+inline constexpr double minArithmeticJpegBitsPerBlock = 1.0 / 256;
+
 // Real progressive files have about ten scans; thousands of tiny ones make a small file decode for minutes.
 inline constexpr int maxJpegScans = 100;
 
