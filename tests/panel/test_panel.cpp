@@ -250,12 +250,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QRect>("geometry");
         QTest::addColumn<int>("fontPixels");
-        QTest::newRow("Command9") << QRect(160, 2, 97, 25) << 12;
-        QTest::newRow("Command7") << QRect(256, 2, 63, 25) << 12;
-        QTest::newRow("Command6") << QRect(318, 2, 69, 25) << 12;
-        QTest::newRow("Command5") << QRect(386, 2, 71, 25) << 12;
-        QTest::newRow("Label1") << QRect(56, 232, 161, 161) << 160;
-        QTest::newRow("Label3") << QRect(256, 184, 133, 133) << 124; // its fit worked out in the table
+        const std::pair<const char*, std::pair<QRect, int>> rows[] { { "Command9", { { 160, 2, 97, 25 }, 12 } },
+            { "Command7", { { 256, 2, 63, 25 }, 12 } }, { "Command6", { { 318, 2, 69, 25 }, 12 } },
+            { "Command5", { { 386, 2, 71, 25 }, 12 } }, { "Text1", { { 40, 32, 201, 37 }, 29 } },
+            { "Text2", { { 408, 32, 201, 37 }, 29 } }, { "Shape1", { { 40, 72, 193, 385 }, 12 } },
+            { "Shape2", { { 416, 72, 193, 385 }, 12 } }, { "Image1", { { 64, 88, 144, 137 }, 12 } },
+            { "Image2", { { 440, 88, 144, 137 }, 12 } }, { "Label1", { { 56, 232, 161, 161 }, 160 } },
+            { "Label2", { { 432, 232, 161, 161 }, 160 } },
+            { "Label3", { { 256, 184, 133, 133 }, 124 } }, // its fit worked out in the table
+            { "Command1", { { 64, 408, 73, 33 }, 27 } }, { "Command2", { { 142, 408, 67, 33 }, 27 } },
+            { "Command3", { { 440, 408, 71, 33 }, 27 } }, { "Command4", { { 516, 408, 69, 33 }, 27 } },
+            { "Command8", { { 286, 456, 86, 25 }, 12 } }, { "Label5", { { 264, 496, 129, 17 }, 12 } } };
+        for (const auto& [name, row] : rows)
+            QTest::newRow(name) << row.first << row.second;
     }
 
     void layout()
@@ -277,6 +284,12 @@ private Q_SLOTS:
     void windowAtStart()
     {
         Panel p;
+        const QRect screen = p.form->screen()->geometry(), panel = p.form->geometry(); // centred, to a pixel
+        QVERIFY(std::abs(panel.left() - screen.left() - (screen.right() - panel.right())) <= 1
+            && std::abs(panel.top() - screen.top() - (screen.bottom() - panel.bottom())) <= 1);
+        // The name boxes blend into the green, their text in the window's text colour.
+        QCOMPARE(p.control("Text2")->palette().color(QPalette::Base), QColor(0x00, 0x80, 0x00));
+        QCOMPARE(p.control("Text2")->palette().color(QPalette::Text), p.form->palette().color(QPalette::WindowText));
         // Where neither photo nor score square covers it, the frame shows its red hatching every 8 pixels inside a
         // 3-pixel border.
         const QImage frame = p.form->grab(QRect(40, 96, 16, 20)).toImage(); // just below the rounded corner

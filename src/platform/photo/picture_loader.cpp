@@ -6,6 +6,7 @@
 #include <QIODevice>
 #include <QtPlugin>
 
+#include <atomic>
 #include <cmath>
 
 #include <malloc.h>
@@ -25,25 +26,24 @@ namespace {
     [[nodiscard]] bool isJpeg(const QByteArray& head) { return head.startsWith("\xFF\xD8\xFF"); }
 
     // Qt's readers speak of damage through Qt's messages; the operator is never told, so nothing a decode says is
-    // printed. Photos decode on a worker thread while the rest of the program goes on, so only that thread is quiet.
+    // printed. Photos decode on a worker thread while the rest of the program goes on, so only that thread is quiet;
+    // every other message goes on to the handler that was there before (taken again at each decode, should another
+    // have been installed meanwhile).
     thread_local int t_quietScopes = 0;
-    QtMessageHandler g_otherwise = nullptr;
+    std::atomic<QtMessageHandler> g_otherwise = nullptr;
 
     void dropWhileQuiet(QtMsgType type, const QMessageLogContext& context, const QString& message)
     {
-        if (t_quietScopes == 0 && g_otherwise)
-            g_otherwise(type, context, message);
+        if (const QtMessageHandler otherwise = g_otherwise; t_quietScopes == 0 && otherwise)
+            otherwise(type, context, message);
     }
 
     class QuietScope {
     public:
         QuietScope()
         {
-            static const bool installed = [] {
-                g_otherwise = qInstallMessageHandler(dropWhileQuiet);
-                return true;
-            }();
-            Q_UNUSED(installed)
+            if (const QtMessageHandler previous = qInstallMessageHandler(dropWhileQuiet); previous != dropWhileQuiet)
+                g_otherwise = previous;
             ++t_quietScopes;
         }
         ~QuietScope() { --t_quietScopes; }

@@ -80,6 +80,7 @@ im bmp-24-bit-top-down.bmp bmp3 -type truecolor && patch bmp-24-bit-top-down.bmp
 'little', signed=True)).to_bytes(4, 'little', signed=True) + d[26:54] + b''.join(d[54 + y * 576:54 + y * 576 + 576] \
 for y in reversed(range(144)))"
 im ico-16-32-64-256.ico ico -define icon:auto-resize=16,32,64,256 && im cur.cur cur -resize 64x64
+convert \( src.png -resize 64x48 \) \( src.png -resize 32x24 \) "ico:$out/ico-largest-first.ico"
 cwebp -quiet -q 85 src.png -o "$out/webp-lossy.webp"
 cwebp -quiet -q 85 -exact rgba.png -o "$out/webp-with-alpha.webp"
 img2webp -q 85 -lossy src.png negative.png -o "$out/webp-animated.webp" >/dev/null
