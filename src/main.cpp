@@ -1,11 +1,10 @@
 #include <QApplication>
 
-#include <cstdlib>
-
 #include "panel/control_panel.h"
 #include "platform/desktop/command_line.h"
 #include "platform/desktop/fonts.h"
 #include "platform/desktop/startup.h"
+#include "platform/desktop/window_system.h"
 
 #ifdef SCOREBOARD_TIMING_HOOKS
 #include "timing_trace.h"
@@ -36,8 +35,5 @@ int main(int argc, char* argv[])
             [photoFrame](const QString& file) { Q_EMIT photoFrame->fileDropped(file); } });
 #endif
     const int status = app.exec();
-    // A photo still decoding cannot be stopped, and nothing is left to save: the program ends without waiting for it.
-    if (controlPanel.isDecodingPhoto())
-        std::_Exit(status);
-    return status;
+    return desktop::endProgram(status, controlPanel.isDecodingPhoto());
 }

@@ -8,6 +8,8 @@
 #include <QWindow>
 
 #include <QtGui/qguiapplication_platform.h>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <utility>
 
@@ -89,6 +91,9 @@ namespace {
         QWidget* m_window;
     };
 
+    // Wayland lets no client place its windows; the compositor does.
+    bool isWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
 } // namespace
 
 void closeWhenDestroyedOutside(QWidget* window)
@@ -96,8 +101,6 @@ void closeWhenDestroyedOutside(QWidget* window)
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         new DestroyWatch(window);
 }
-
-bool isWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
 void showCovering(QWidget* window, QScreen* screen)
 {
@@ -163,6 +166,15 @@ QIcon iconFromPngFiles(const QStringList& paths)
             icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
+}
+
+int endProgram(int status, bool workStillRunning)
+{
+    if (workStillRunning || isWayland()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 } // namespace desktop

@@ -13,9 +13,6 @@ class QWidget;
 
 namespace desktop {
 
-// Wayland lets no client place its windows; the compositor does.
-[[nodiscard]] bool isWayland();
-
 // Shows `window` over the whole of `screen` (or where it is, with none) and activates it: full screen where the
 // program places its windows itself (X11); maximised on Wayland, where a compositor keeps a full-screen window in a
 // layer of its own above every other, while a maximised frameless one still covers the output (less any bar of the
@@ -37,5 +34,11 @@ void closeWhenDestroyedOutside(QWidget* window);
 // Runs `action` once `window` has painted its next frame (its first, before it is shown), for work that frame need
 // not wait for.
 void afterNextFrame(QWidget* window, std::function<void()> action);
+
+// What `main` returns once the event loop has ended with `status`. Where tearing down could hang, the process ends
+// here instead, with nothing left to save: while `workStillRunning` (a thread that cannot be stopped), and on
+// Wayland, where Qt 6.4's client can deadlock as it disconnects (its event thread waits for a read that no thread
+// finishes; seen under load, about one exit in three).
+int endProgram(int status, bool workStillRunning);
 
 } // namespace desktop
