@@ -88,15 +88,17 @@ private Q_SLOTS:
             QTEST(label->drawnPixelSize(), "fontPixels");
             return;
         }
-        // A line is drawn white between its ends (looked at 3 pixels in from each, where no neighbour that shares
-        // the end can stand in for it); across a horizontal or vertical one, white for 3 pixels, green either side.
+        // A line is drawn white between its ends and stops there: looked at 3 pixels in from each end, where no
+        // neighbour that shares the end can stand in for it, and 6 beyond, outside the octagon. Across a horizontal
+        // or vertical one, white for 3 pixels, green either side.
         QFETCH(QString, geometry);
         const QStringList ends = geometry.split(' ');
         const QLine line(ends[0].toInt(), ends[1].toInt(), ends[2].toInt(), ends[3].toInt());
         const QLineF along(line);
         const QImage shown = form.grab().toImage();
-        for (const qreal t : { 3 / along.length(), 0.5, 1 - 3 / along.length() })
-            QCOMPARE(shown.pixelColor(along.pointAt(t).toPoint()), QColor(Qt::white));
+        const qreal in = 3 / along.length(), out = 6 / along.length();
+        for (const qreal t : { -out, in, 0.5, 1 - in, 1 + out })
+            QCOMPARE(shown.pixelColor(along.pointAt(t).toPoint()) == Qt::white, t > 0 && t < 1);
         if (line.dx() != 0 && line.dy() != 0)
             return;
         const QPoint across = line.dx() == 0 ? QPoint(1, 0) : QPoint(0, 1);

@@ -359,6 +359,7 @@ private Q_SLOTS:
         row("F2 shows them again", "F2 F2", "开始比赛 0:0 选手1 buttons - shown");
         // Full screen, minimising and closing on a real screen are the window rows'; these are the turns between.
         row("full screen again after restore", "F11 F3 r F11 F11", "开始比赛 0:0 选手1 buttons 还原(F11) shown");
+        row("minimised from full screen", "F11 F3", "开始比赛 0:0 选手1 buttons - minimised");
         row("off, then minimised elsewhere", "F11 F3 r F11 w r", "开始比赛 0:0 选手1 buttons - shown");
         row("closed from outside in a match", "s F11 x-panel", "结束比赛 0:0 选手1 buttons - closed");
         row("backdrop closed from outside", "F11 x-backdrop", "开始比赛 0:0 选手1 buttons - closed");
@@ -366,6 +367,7 @@ private Q_SLOTS:
         row("drag on the background", "drag:10,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("drag on a frame's hatching", "drag:45,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("right-button drag", "rdrag:10,300", "开始比赛 0:0 选手1 buttons - shown");
+        row("a drag ends with its button", "drag:10,300 rdrag:10,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("drag on a score", "drag:100,300", "开始比赛 0:0 选手1 buttons - shown");
         row("drag on a photo", "drag:100,150", "开始比赛 0:0 选手1 buttons - shown");
     }

@@ -88,10 +88,11 @@ im tiff-lzw.tiff tiff -compress lzw && convert src.png negative.png "tiff:$out/t
 im tiff-turned-by-its-orientation-tag.tiff tiff -compress lzw -orient RightTop
 
 # HEIC and AVIF: a thumbnail that covers the frame, alpha, HEIF's basic brand, sides that are no multiples of a coding
-# block (the encoder pads them, libheif crops them off).
+# block (the encoder pads them, libheif crops them off), 10 bits a channel as cameras write them.
 heic heic.heic src.png && heic heic-with-alpha.heic rgba.png && heic heic-with-thumbnail.heic medium.png -t 288
 heic heic-brand-mif1.heic src.png && patch heic-brand-mif1.heic "d[:8] + b'mif1' + d[12:]"
 convert src.png -resize 321x241! odd.png && heic heic-odd-sides.heic odd.png
+convert src.png -depth 16 PNG48:deep.png && heic heic-10-bit.heic deep.png -b 10
 im avif.avif avif -quality 90 && convert rgba.png -quality 90 "avif:$out/avif-with-alpha.avif"
 
 # The other formats of Qt's readers; Qt reads TGA only with the TrueVision 2.0 footer, which ImageMagick leaves out.
