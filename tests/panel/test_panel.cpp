@@ -367,7 +367,8 @@ private Q_SLOTS:
         row("drag on the background", "drag:10,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("drag on a frame's hatching", "drag:45,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("right-button drag", "rdrag:10,300", "开始比赛 0:0 选手1 buttons - shown");
-        row("a drag ends with its button", "drag:10,300 rdrag:10,300", "开始比赛 0:0 选手1 buttons - shown moved 20,30");
+        row("a drag ends with its button", "drag:10,300 rdrag:10,300",
+            "开始比赛 0:0 选手1 buttons - shown moved 20,30");
         row("drag on a score", "drag:100,300", "开始比赛 0:0 选手1 buttons - shown");
         row("drag on a photo", "drag:100,150", "开始比赛 0:0 选手1 buttons - shown");
     }

@@ -76,8 +76,8 @@ namespace {
         double blocks = 0;
         for (int c = 0; c < info.num_components; ++c)
             blocks += double(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks;
-        const double bitsPerBlock = info.arith_code ? picture_limits::minArithmeticJpegBitsPerBlock
-                                                    : picture_limits::minJpegBitsPerBlock;
+        const double bitsPerBlock
+            = info.arith_code ? picture_limits::minArithmeticJpegBitsPerBlock : picture_limits::minJpegBitsPerBlock;
         return double(fileBytes) * 8 >= blocks * bitsPerBlock;
     }
 
