@@ -78,8 +78,9 @@ private Q_SLOTS:
     {
         QFETCH(QSize, window);
         backdrop::Backdrop form([] {}, [] {});
+        form.show(); // and then resized, as a change of screen does
         form.resize(window);
-        form.show(); // a hidden window gets its resize only when shown
+        QTRY_COMPARE(form.size(), window);
         QWidget* control = form.findChild<QWidget*>(QString(QTest::currentDataTag()).section(' ', 0, 0));
         if (const auto* label = qobject_cast<controls::Label*>(control)) {
             const QRect r = label->geometry();

@@ -86,6 +86,8 @@ cwebp -quiet -q 85 -exact rgba.png -o "$out/webp-with-alpha.webp"
 img2webp -q 85 -lossy src.png negative.png -o "$out/webp-animated.webp" >/dev/null
 im tiff-lzw.tiff tiff -compress lzw && convert src.png negative.png "tiff:$out/tiff-two-pages.tiff"
 im tiff-turned-by-its-orientation-tag.tiff tiff -compress lzw -orient RightTop
+# A 16-bit scan, which Qt's reader allocates at 8 bytes a pixel, the most the loader lets a reader have.
+quadrants 512x384 scan.png && convert scan.png -depth 16 -compress zip "tiff:$out/tiff-16-bit.tiff"
 
 # HEIC and AVIF: a thumbnail that covers the frame, alpha, HEIF's basic brand, sides that are no multiples of a coding
 # block (the encoder pads them, libheif crops them off), 10 bits a channel as cameras write them.
