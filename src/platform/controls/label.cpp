@@ -26,7 +26,6 @@ Label::Label(QWidget* parent, const ControlDesign& design)
     , m_foreground(design.foreground.resolve(parent->palette()))
     , m_align(design.align)
     , m_fit(design.fit)
-    , m_designText(m_text)
     , m_fittedPixels(design.fittedPixels)
     , m_fittedStretch(design.fittedStretch)
 {
@@ -40,6 +39,7 @@ void Label::setText(const QString& text)
     if (text == m_text)
         return;
     m_text = text;
+    m_fittedPixels = 0; // the fit worked out in the design is for the design's text
     updateFit();
     update();
 }
@@ -74,7 +74,7 @@ void Label::updateFit()
             font.setStretch(stretch);
         return font;
     };
-    if (m_fittedPixels > 0 && m_text == m_designText && m_fontScale == 1.0) {
+    if (m_fittedPixels > 0 && m_fontScale == 1.0) {
         m_drawnPixels = m_fittedPixels;
         narrowing = m_fittedStretch;
     } else if (m_fit == Fit::Shrink && !m_text.isEmpty()) {

@@ -42,7 +42,6 @@ private:
     QColor m_foreground;
     TextAlign m_align;
     Fit m_fit;
-    QString m_designText;
     int m_fittedPixels;
     int m_fittedStretch;
 };
