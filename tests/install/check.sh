@@ -58,7 +58,8 @@ package_deb)
     dpkg-deb -x "$deb" "$work/contents"
     # The package that owns each library the executable links, as this system resolves it.
     owners=$(readelf -d "$work/contents/usr/bin/scoreboard" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | while read -r so; do
-        path=$(ldconfig -p | awk -v so="$so" '$1 == so { print $NF; exit }') && owner=$(dpkg-query -S "$(readlink -f "$path")" "$path" 2>/dev/null)
+        # awk reads the whole list: leaving early would end ldconfig by SIGPIPE, which pipefail counts as a failure.
+        path=$(ldconfig -p | awk -v so="$so" '$1 == so && !found { print $NF; found = 1 }') && owner=$(dpkg-query -S "$(readlink -f "$path")" "$path" 2>/dev/null)
         echo "${owner%%:*}" | grep . || echo "(none)-for-$so"; done)
     expect <<'CHECKS'
 [[ $(field Package) == scoreboard && $(field Version) == $version && $(field Architecture) == $arch && -n $(field Maintainer) ]]
