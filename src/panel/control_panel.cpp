@@ -315,9 +315,8 @@ void ControlPanel::resizeEvent(QResizeEvent* event)
 
 void ControlPanel::mousePressEvent(QMouseEvent* event)
 {
-    // The window manager (or the Wayland compositor) moves the panel with the pointer; where it does not take the
-    // move, the panel moves itself.
-    if (event->button() == Qt::LeftButton && windowHandle() && windowHandle()->startSystemMove())
+    // A Wayland compositor moves the panel with the pointer; elsewhere the panel moves itself.
+    if (event->button() == Qt::LeftButton && desktop::startCompositorMove(this))
         return;
     m_drag.press(event->button(), event->globalPosition(), pos());
 }

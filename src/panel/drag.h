@@ -7,7 +7,7 @@
 
 namespace panel {
 
-// Dragging the panel by its background where the window manager does not take the move itself: the point grabbed
+// Dragging the panel by its background where the program places its own windows (X11): the point grabbed
 // with the left button stays under the pointer until any button comes up. A move is measured on the screen from where
 // the pointer and the window were at the press: a window manager moves a window a little after it is asked to, so a
 // pointer read against the window's newest place would count a step twice and a busy panel would run ahead.

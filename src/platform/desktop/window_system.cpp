@@ -116,6 +116,12 @@ void showCovering(QWidget* window, QScreen* screen)
     window->activateWindow();
 }
 
+bool startCompositorMove(QWidget* window)
+{
+    QWindow* handle = window->windowHandle();
+    return isWayland() && handle && handle->startSystemMove();
+}
+
 void setKeptAbove(QWidget* window, QWidget* owner)
 {
     QWindow* handle = window->windowHandle();

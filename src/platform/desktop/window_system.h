@@ -24,6 +24,12 @@ void showCovering(QWidget* window, QScreen* screen);
 // the relation to X11 only when a window is mapped, so a mapped window is told directly.
 void setKeptAbove(QWidget* window, QWidget* owner);
 
+// Hands a drag of `window` by the pointer to the compositor where no client may place its own windows (Wayland) and
+// says whether it did. Elsewhere the program moves the window itself: an X11 window manager's move starts from the
+// last pointer position Qt has read, not from where the button went down, so a busy program would leave the window
+// behind the pointer by as far as the pointer went meanwhile.
+[[nodiscard]] bool startCompositorMove(QWidget* window);
+
 // Under X11, closes `window` (a close event, as a window manager's close request gives) when its native window is
 // destroyed by another client.
 void closeWhenDestroyedOutside(QWidget* window);
