@@ -15,7 +15,6 @@ class Line final : public QWidget {
 public:
     Line(QWidget* parent, const ControlDesign& design);
     void setScale(double factorX, double factorY);
-    [[nodiscard]] QLine pixelLine() const { return m_line; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
