@@ -1,5 +1,6 @@
 #include "platform/photo/qt_picture_decoder.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QIODevice>
 #include <QImageReader>
@@ -33,29 +34,47 @@ namespace {
     };
 
     // What Qt's readers on Debian 12 take with the package's dependencies (Qt GUI's own and those of
-    // qt6-image-formats-plugins), JPEG aside, most distinctive signature first: some readers' checks are loose (an
-    // uncompressed TGA starts as a cursor does, and almost any bytes that start with a zero pass for WBMP), so each
-    // reader is asked in this order whether the data is its own. One name stands for the three of PBM, PGM and PPM.
+    // qt6-image-formats-plugins), JPEG aside, most distinctive signature first: some readers' checks are loose (a
+    // TGA starts as a cursor does, and almost any bytes that start with a zero pass for WBMP), so each reader is
+    // asked in this order whether the data is its own. One name stands for the three of PBM, PGM and PPM; "tga+" is
+    // a TGA without the TrueVision 2.0 footer (below).
     // Left out: MNG, whose reader cannot tell a picture's size before decoding it, so no cap could hold; and ICNS,
     // Apple's icons, whose reader allocates whatever length an icon's header declares, up to 2 GiB, before reading
     // it (tests/platform/photo/regressions/icns-icon-declares-2-gib.icns).
-    constexpr std::array kFormats { "png", "gif", "webp", "bmp", "tiff", "tga", "ico", "cur", "xpm", "xbm", "ppm",
-        "wbmp" };
+    constexpr std::array kFormats { "png", "gif", "webp", "bmp", "tiff", "tga", "ico", "cur", "tga+", "xpm", "xbm",
+        "ppm", "wbmp" };
 
-    QByteArray formatOf(QIODevice& device)
+    bool claims(QIODevice& device, const char* format)
     {
         const qint64 start = device.pos();
-        for (const char* format : kFormats) {
-            QImageReader reader(&device, format);
-            reader.setAutoDetectImageFormat(false);
-            const bool canRead = reader.canRead();
-            // Some readers (GIF, TGA) leave the device where their look ended.
-            if (!device.seek(start))
-                return {};
-            if (canRead)
-                return format;
-        }
-        return {};
+        QImageReader reader(&device, format);
+        reader.setAutoDetectImageFormat(false);
+        const bool canRead = reader.canRead();
+        // Some readers (GIF, TGA) leave the device where their look ended.
+        return device.seek(start) && canRead;
+    }
+
+    // The TGA footer says where the optional extension and developer areas are; this one says there are none.
+    const QByteArray kTgaFooter = QByteArray(8, '\0') + QByteArrayLiteral("TRUEVISION-XFILE.") + '\0';
+
+    // Qt's TGA reader takes only files that end with the TrueVision 2.0 footer, which the format leaves optional and
+    // which ImageMagick and most other tools do not write; the pixels are read without it. So an uncompressed
+    // true-colour TGA without one, the only kind that reader decodes, is read with a footer added, once its header
+    // shows that the file holds every pixel it declares: the reader paints past the end of a file cut short.
+    QByteArray tgaWithFooter(QIODevice& device)
+    {
+        const QByteArray header = device.peek(18);
+        if (header.size() < 18 || header[2] != 2 || device.size() < kTgaFooter.size())
+            return {};
+        const qint64 start = device.pos();
+        QByteArray data = device.readAll();
+        if (!device.seek(start) || data.endsWith(kTgaFooter.mid(8)))
+            return {};
+        const auto field = [&header](int at) { return qFromLittleEndian<quint16>(header.constData() + at); };
+        const auto bytesOf = [](qint64 bits) { return (bits + 7) / 8; };
+        const qint64 colourMap = header[1] == 1 ? field(5) * bytesOf(quint8(header[7])) : 0;
+        const qint64 pixels = qint64(field(12)) * field(14) * bytesOf(quint8(header[16]));
+        return data.size() >= 18 + quint8(header[0]) + colourMap + pixels ? data.append(kTgaFooter) : QByteArray();
     }
 
     // The last `count` bytes from `start` on, the device left at `start`.
@@ -105,23 +124,44 @@ namespace {
 
 QImage decodeWithQt(QIODevice& device)
 {
-    const QByteArray format = formatOf(device);
-    if (format.isEmpty() || !isWhole(device, format))
-        return {};
-    QImageReader reader(&device, format);
-    reader.setAutoDetectImageFormat(false);
-    reader.setAutoTransform(true);
-    if (format == "ico" || format == "cur")
-        jumpToLargestIcon(reader);
-    // A BMP stored top row first reports its height negative; an unreadable header reports no size at all.
-    const QSize declared = reader.size();
-    const qint64 pixels = qint64(declared.width()) * std::abs(declared.height());
-    if (declared.width() <= 0 || pixels == 0 || pixels > picture_limits::maxWholePixels)
-        return {};
-    const AllocationLimitScope limit(pixels);
-    QImage picture;
-    // Decoded whole: a scaled read scales a palette picture within its palette, which mangles it.
-    return reader.read(&picture) ? picture : QImage();
+    const qint64 start = device.pos();
+    QByteArray footed;
+    QBuffer withFooter(&footed);
+    for (const char* name : kFormats) {
+        if (!device.seek(start))
+            return {};
+        QIODevice* source = &device;
+        QByteArray format(name);
+        if (format == "tga+") {
+            footed = tgaWithFooter(device);
+            if (footed.isEmpty() || !withFooter.open(QIODevice::ReadOnly))
+                continue;
+            source = &withFooter;
+            format = "tga";
+        }
+        if (!claims(*source, format))
+            continue;
+        if (!isWhole(*source, format))
+            return {};
+        QImageReader reader(source, format);
+        reader.setAutoDetectImageFormat(false);
+        reader.setAutoTransform(true);
+        if (format == "ico" || format == "cur")
+            jumpToLargestIcon(reader);
+        // A BMP stored top row first reports its height negative; an unreadable header reports no size at all.
+        const QSize declared = reader.size();
+        const qint64 pixels = qint64(declared.width()) * std::abs(declared.height());
+        if (pixels > picture_limits::maxWholePixels)
+            return {};
+        const AllocationLimitScope limit(pixels);
+        QImage picture;
+        // Decoded whole: a scaled read scales a palette picture within its palette, which mangles it. A reader that
+        // claims the data and cannot read it may have been wrong to claim it (the icon readers take a TGA for theirs),
+        // so the next is asked.
+        if (declared.width() > 0 && pixels > 0 && reader.read(&picture))
+            return picture;
+    }
+    return {};
 }
 
 } // namespace photo

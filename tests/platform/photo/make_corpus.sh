@@ -97,9 +97,13 @@ convert src.png -resize 321x241! odd.png && heic heic-odd-sides.heic odd.png
 convert src.png -depth 16 PNG48:deep.png && heic heic-10-bit.heic deep.png -b 10
 im avif.avif avif -quality 90 && convert rgba.png -quality 90 "avif:$out/avif-with-alpha.avif"
 
-# The other formats of Qt's readers; Qt reads TGA only with the TrueVision 2.0 footer, which ImageMagick leaves out.
+# The other formats of Qt's readers. TGA as ImageMagick writes it, without the optional TrueVision 2.0 footer (and
+# starting as a cursor does), with alpha, and with the footer. Stored top row first, as ImageMagick stores it: it
+# leaves its rows in that order when it declares the bottom-left origin, which other decoders then turn upside down.
 im ppm.ppm ppm && im pgm.pgm pgm -compress none
 im xpm.xpm xpm -colors 32 && im xbm.xbm xbm && im wbmp.wbmp wbmp
+im tga-without-footer.tga tga -orient TopLeft
+convert rgba.png -orient TopLeft "tga:$out/tga-with-alpha-without-footer.tga"
 im tga.tga tga && patch tga.tga "d + bytes(8) + b'TRUEVISION-XFILE.\0'"
 
 # The references: what each format's own decoder shows.
@@ -107,6 +111,8 @@ for file in "$out"/*; do
     case $file in
     *.png) ;;
     *.heic | *.avif) heif-convert -q 100 "$file" "${file%.*}.png" >/dev/null ;;
+    # Qt's reader takes no TGA without the footer.
+    *-without-footer.tga) convert "$file" "png:${file%.*}.png" ;;
     *) "$reference" "$file" "${file%.*}.png" ;;
     esac
 done

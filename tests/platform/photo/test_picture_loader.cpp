@@ -183,7 +183,7 @@ private Q_SLOTS:
                 "jpeg-progressive-444-medium.jpg", "jpeg-arithmetic-progressive-444.jpg", "jpeg-restart-markers.jpg",
                 "gif-interlaced.gif", "bmp-24-bit.bmp", "bmp-rle8.bmp", "ico-16-32-64-256.ico", "webp-lossy.webp",
                 "tiff-lzw.tiff", "heic.heic", "avif.avif", "ppm.ppm", "pgm.pgm", "xpm.xpm", "xbm.xbm", "tga.tga",
-                "wbmp.wbmp", "cur.cur" }) {
+                "tga-without-footer.tga", "wbmp.wbmp", "cur.cur" }) {
             const QByteArray bytes = readFile(kCorpus.filePath(name));
             const QImage undamaged = FilePictureLoader().load(kCorpus.filePath(name), kFrame, 1.0);
             for (const int tenths : { 1, 4, 7, 10 })
