@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include <libheif/heif.h>
 
@@ -23,7 +24,10 @@ namespace {
     X(context_alloc)                                                                                                   \
     X(context_free)                                                                                                    \
     X(context_read_from_memory_without_copy)                                                                           \
-    X(context_get_primary_image_handle)                                                                                \
+    X(context_get_primary_image_ID)                                                                                    \
+    X(context_get_number_of_top_level_images)                                                                          \
+    X(context_get_list_of_top_level_image_IDs)                                                                         \
+    X(context_get_image_handle)                                                                                        \
     X(context_set_maximum_image_size_limit)                                                                            \
     X(image_handle_release)                                                                                            \
     X(image_handle_get_width)                                                                                          \
@@ -31,6 +35,7 @@ namespace {
     X(image_handle_get_ispe_width)                                                                                     \
     X(image_handle_get_ispe_height)                                                                                    \
     X(image_handle_has_alpha_channel)                                                                                  \
+    X(image_handle_get_number_of_thumbnails)                                                                           \
     X(image_handle_get_list_of_thumbnail_IDs)                                                                          \
     X(image_handle_get_thumbnail)                                                                                      \
     X(decoding_options_alloc)                                                                                          \
@@ -76,21 +81,66 @@ namespace {
         return { heif()->image_handle_get_ispe_width(handle), heif()->image_handle_get_ispe_height(handle) };
     }
 
-    // The file's first thumbnail, if it is at least as large as the frame on both sides whichever way it is turned,
-    // and no larger than the picture it stands for.
-    Owned<const heif_image_handle> coveringThumbnail(const heif_image_handle* primary, QSize primarySize, QSize cover)
+    // The size a handle shows at, after any crop or turn.
+    QSize shownSize(const heif_image_handle* handle)
     {
-        heif_item_id id = 0;
-        if (heif()->image_handle_get_list_of_thumbnail_IDs(primary, &id, 1) != 1)
+        return { heif()->image_handle_get_width(handle), heif()->image_handle_get_height(handle) };
+    }
+
+    std::vector<heif_item_id> thumbnailIds(const heif_image_handle* handle)
+    {
+        std::vector<heif_item_id> ids(std::size_t(std::max(0, heif()->image_handle_get_number_of_thumbnails(handle))));
+        ids.resize(std::size_t(
+            std::max(0, heif()->image_handle_get_list_of_thumbnail_IDs(handle, ids.data(), int(ids.size())))));
+        return ids;
+    }
+
+    // The picture the file stands for. A file may name one of its thumbnails as its primary item, and libheif then
+    // hands that thumbnail back as the primary picture; the picture is the one that lists it as its thumbnail.
+    Owned<const heif_image_handle> primaryPicture(heif_context* context)
+    {
+        heif_item_id primary = 0;
+        if (heif()->context_get_primary_image_ID(context, &primary).code != heif_error_Ok)
             return nullptr;
+        std::vector<heif_item_id> pictures(
+            std::size_t(std::max(0, heif()->context_get_number_of_top_level_images(context))));
+        pictures.resize(std::size_t(std::max(
+            0, heif()->context_get_list_of_top_level_image_IDs(context, pictures.data(), int(pictures.size())))));
+        heif_item_id chosen = primary;
+        for (const heif_item_id id : pictures) {
+            heif_image_handle* handle = nullptr;
+            if (id == primary || heif()->context_get_image_handle(context, id, &handle).code != heif_error_Ok)
+                break;
+            const Owned<const heif_image_handle> picture(handle);
+            const std::vector<heif_item_id> thumbnails = thumbnailIds(picture.get());
+            if (std::find(thumbnails.begin(), thumbnails.end(), primary) != thumbnails.end()) {
+                chosen = id;
+                break;
+            }
+        }
+        heif_image_handle* handle = nullptr;
+        if (heif()->context_get_image_handle(context, chosen, &handle).code != heif_error_Ok)
+            return nullptr;
+        return Owned<const heif_image_handle>(handle);
+    }
+
+    // The picture's first thumbnail, if it is at least as large as the frame on both sides whichever way it is turned
+    // (at the frame's own size, a thumbnail encoded apart shows its coding more than the picture scaled down does),
+    // and it is the same picture made smaller: no larger on either side, and of the same shape to within a pixel. A
+    // file may list any picture as a thumbnail.
+    Owned<const heif_image_handle> coveringThumbnail(const heif_image_handle* primary, QSize cover)
+    {
+        const std::vector<heif_item_id> ids = thumbnailIds(primary);
         heif_image_handle* thumbnail = nullptr;
-        if (heif()->image_handle_get_thumbnail(primary, id, &thumbnail).code != heif_error_Ok)
+        if (ids.empty() || heif()->image_handle_get_thumbnail(primary, ids.front(), &thumbnail).code != heif_error_Ok)
             return nullptr;
         Owned<const heif_image_handle> owned(thumbnail);
+        const QSize size = shownSize(thumbnail), picture = shownSize(primary);
+        const qint64 shapeError
+            = std::abs(qint64(size.width()) * picture.height() - qint64(size.height()) * picture.width());
         const int needed = std::max(cover.width(), cover.height());
-        const QSize size = storedSize(thumbnail);
-        if (std::min(size.width(), size.height()) < needed
-            || qint64(size.width()) * size.height() > qint64(primarySize.width()) * primarySize.height())
+        if (std::min(size.width(), size.height()) < needed || size.width() > picture.width()
+            || size.height() > picture.height() || shapeError > std::max(picture.width(), picture.height()))
             return nullptr;
         return owned;
     }
@@ -119,15 +169,15 @@ QImage decodeHeif(QIODevice& device, QSize cover)
                 .code
             != heif_error_Ok)
         return {};
-    heif_image_handle* primary = nullptr;
-    if (heif()->context_get_primary_image_handle(context.get(), &primary).code != heif_error_Ok)
+    const Owned<const heif_image_handle> primaryOwned = primaryPicture(context.get());
+    if (!primaryOwned)
         return {};
-    const Owned<const heif_image_handle> primaryOwned(primary);
+    const heif_image_handle* primary = primaryOwned.get();
     const QSize stored = storedSize(primary);
     const qint64 storedPixels = qint64(stored.width()) * stored.height();
     if (storedPixels > picture_limits::maxScaledPixels)
         return {};
-    const Owned<const heif_image_handle> thumbnail = coveringThumbnail(primary, stored, cover);
+    const Owned<const heif_image_handle> thumbnail = coveringThumbnail(primary, cover);
     // Without a thumbnail that covers the frame the picture itself is decoded, whole.
     if (!thumbnail && storedPixels > picture_limits::maxWholePixels)
         return {};

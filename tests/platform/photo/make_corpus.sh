@@ -95,6 +95,13 @@ heic heic.heic src.png && heic heic-with-alpha.heic rgba.png && heic heic-with-t
 heic heic-brand-mif1.heic src.png && patch heic-brand-mif1.heic "d[:8] + b'mif1' + d[12:]"
 convert src.png -resize 321x241! odd.png && heic heic-odd-sides.heic odd.png
 convert src.png -depth 16 PNG48:deep.png && heic heic-10-bit.heic deep.png -b 10
+# Thumbnails that show another picture, as files may list them: two pictures whose thumbnails are swapped (the first
+# picture's thumbnail is the second's, of another shape), and the same with the primary item naming that thumbnail.
+convert medium.png -negate -resize 300x500! other.png && heif-enc -q 90 -t 288 medium.png other.png -o swapped.heic
+python3 -c "import sys; d = open('swapped.heic', 'rb').read().replace(b'thmb\0\2\0\1\0\1', b'thmb\0\2\0\1\0\3') \
+.replace(b'thmb\0\4\0\1\0\3', b'thmb\0\4\0\1\0\1'); open(sys.argv[1], 'wb').write(d); \
+open(sys.argv[2], 'wb').write(d.replace(b'pitm\0\0\0\0\0\1', b'pitm\0\0\0\0\0\4'))" \
+    "$out/heic-thumbnail-of-another-picture.heic" "$out/heic-primary-item-names-a-thumbnail.heic"
 im avif.avif avif -quality 90 && convert rgba.png -quality 90 "avif:$out/avif-with-alpha.avif"
 
 # The other formats of Qt's readers. TGA as ImageMagick writes it, without the optional TrueVision 2.0 footer (and
@@ -110,7 +117,11 @@ im tga.tga tga && patch tga.tga "d + bytes(8) + b'TRUEVISION-XFILE.\0'"
 for file in "$out"/*; do
     case $file in
     *.png) ;;
-    *.heic | *.avif) heif-convert -q 100 "$file" "${file%.*}.png" >/dev/null ;;
+    # Of several pictures, heif-convert writes each (NAME-1.png, NAME-2.png, ...); the first is the file's own.
+    *.heic | *.avif)
+        heif-convert -q 100 "$file" "${file%.*}.png" >/dev/null
+        [[ ! -e ${file%.*}-1.png ]] || { mv "${file%.*}-1.png" "${file%.*}.png" && rm "${file%.*}"-[0-9]*.png; }
+        ;;
     # Qt's reader takes no TGA without the footer.
     *-without-footer.tga) convert "$file" "png:${file%.*}.png" ;;
     *) "$reference" "$file" "${file%.*}.png" ;;
