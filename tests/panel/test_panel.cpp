@@ -17,6 +17,7 @@
 #include <random>
 
 #include "../support/ink.h"
+#include "../support/reference_picture.h"
 #include "panel/control_panel.h"
 #include "platform/desktop/startup.h"
 #include "platform/desktop/window_system.h"
@@ -224,7 +225,19 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
         desktop::prepareApplication();
         QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
-        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.eightball_scoreboard.Scoreboard"));
+    }
+
+    // What it draws at start: the name boxes blending into the green, their text in the window's text colour; the
+    // frames' rounded, smooth borders and their red hatching where neither photo nor score square covers it; the
+    // built-in photo scaled smoothly into its frame; the captions, each in its font. First of all: once a font engine
+    // of another size of the face has been made, Qt 6.4 outlines the large digits a little differently.
+    void drawsAsDesigned()
+    {
+        Panel p;
+        p.show();
+        QApplication::setCursorFlashTime(0); // the name box's cursor steady, not caught mid-blink
+        const QString difference = testing::differenceFromReference(p.form->grab().toImage(), "panel-at-start");
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
 
     // Qt's messages are held back while the window system starts, then come out in order, and later ones go
@@ -287,24 +300,6 @@ private Q_SLOTS:
         const QRect screen = p.form->screen()->geometry(), panel = p.form->geometry(); // centred, to a pixel
         QVERIFY(std::abs(panel.left() - screen.left() - (screen.right() - panel.right())) <= 1
             && std::abs(panel.top() - screen.top() - (screen.bottom() - panel.bottom())) <= 1);
-        // The name boxes blend into the green, their text in the window's text colour.
-        QCOMPARE(p.control("Text2")->palette().color(QPalette::Base), QColor(0x00, 0x80, 0x00));
-        QCOMPARE(p.control("Text2")->palette().color(QPalette::Text), p.form->palette().color(QPalette::WindowText));
-        // Where neither photo nor score square covers it, the frame shows its red hatching every 8 pixels inside a
-        // 3-pixel border.
-        const QImage frame = p.form->grab(QRect(40, 96, 16, 20)).toImage(); // just below the rounded corner
-        for (int y = 0; y < 20; ++y)
-            QCOMPARE(frame.pixelColor(8, y) == Qt::red, y % 8 == 4);
-        QCOMPARE(frame.pixelColor(2, 8), p.form->palette().color(QPalette::WindowText));
-        QVERIFY(frame.pixelColor(3, 8) != frame.pixelColor(2, 8));
-        // Its rounded corner is drawn smooth: blends of border and background, not just the two.
-        const QImage corner = p.form->grab(QRect(40, 72, 12, 12)).toImage();
-        int blends = 0;
-        for (int y = 0; y < corner.height(); ++y)
-            for (int x = 0; x < corner.width(); ++x)
-                blends += corner.pixelColor(x, y) != frame.pixelColor(2, 8) && corner.pixel(x, y) != qRgb(0, 0x80, 0)
-                    && corner.pixelColor(x, y) != Qt::red;
-        QVERIFY(blends >= 4);
         QStringList order;
         QWidget* w = p.control("Text1");
         do
@@ -313,8 +308,7 @@ private Q_SLOTS:
         while ((w = w->nextInFocusChain()) != p.control("Text1"));
         QCOMPARE(order.join(' '),
             "Text1 Command1 Command2 Command3 Command4 Text2 Command5 Command6 Command7 Command8 Command9");
-        // A picture of another size than its frame (the built-in photo is one) is scaled smoothly: black beside
-        // white shows grey between them.
+        // A picture of another size than its frame is scaled smoothly: black beside white shows grey between them.
         QImage halves(2, 1, QImage::Format_RGB32);
         halves.setPixel(0, 0, qRgb(0, 0, 0));
         halves.setPixel(1, 0, qRgb(255, 255, 255));
@@ -621,7 +615,6 @@ private Q_SLOTS:
             QVERIFY2(p->keepsItsState(), where);
             const int shown = secondsShown(p->matchTime());
             QVERIFY2(shown >= 0 && shown <= (p->clock.ms - matchStartMs) / 1000, where);
-            QVERIFY2(p->form->size() == QSize(657, 512), where);
         }
     }
 };

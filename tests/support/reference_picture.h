@@ -1,0 +1,65 @@
+#pragma once
+
+// What a window draws, against a reference picture beside the test: references/<release>/NAME.png, where <release>
+// is the Debian release's code name (its Qt, FreeType and fonts draw text a little differently). A failure writes
+// the picture seen to $SCOREBOARD_SEEN (or seen/ in the working folder), from where tests/make_references.sh takes
+// it when the references are remade; SCOREBOARD_REFERENCES names another folder of references.
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QString>
+
+#include <algorithm>
+
+namespace testing {
+
+inline QString release()
+{
+    QFile osRelease(QStringLiteral("/etc/os-release"));
+    const QString text = osRelease.open(QIODevice::ReadOnly) ? QString::fromUtf8(osRelease.readAll()) : QString();
+    return QRegularExpression(QStringLiteral("^VERSION_CODENAME=(\\w+)"), QRegularExpression::MultilineOption)
+        .match(text)
+        .captured(1);
+}
+
+// Empty when `seen` matches the reference NAME to within `tolerance` in every channel of every pixel; else what
+// differs, and the picture seen is written.
+inline QString differenceFromReference(const QImage& seen, const QString& name, int tolerance = 8)
+{
+    const QString folder = qEnvironmentVariableIsSet("SCOREBOARD_REFERENCES")
+        ? qEnvironmentVariable("SCOREBOARD_REFERENCES")
+        : QStringLiteral(SCOREBOARD_REFERENCES);
+    const QImage shown = seen.convertToFormat(QImage::Format_RGB32);
+    const QImage reference
+        = QImage(QDir(folder).filePath(release() + '/' + name + ".png")).convertToFormat(QImage::Format_RGB32);
+    QString difference;
+    if (reference.size() != shown.size()) {
+        difference = QStringLiteral("no reference of %1 x %2").arg(shown.width()).arg(shown.height());
+    } else {
+        int largest = 0, count = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb a = shown.pixel(x, y), b = reference.pixel(x, y);
+                const int d = std::max(
+                    { std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)) });
+                largest = std::max(largest, d);
+                count += d > tolerance;
+            }
+        }
+        if (count > 0)
+            difference = QStringLiteral("%1 pixels differ, by up to %2").arg(count).arg(largest);
+    }
+    if (difference.isEmpty())
+        return {};
+    const QDir out(qEnvironmentVariableIsSet("SCOREBOARD_SEEN") ? qEnvironmentVariable("SCOREBOARD_SEEN")
+                                                                : QDir::current().filePath(QStringLiteral("seen")));
+    const QString written = out.filePath(name + ".png");
+    return difference
+        + QStringLiteral(" from references/%1/%2.png; seen: %3")
+              .arg(release(), name,
+                  QDir().mkpath(out.path()) && shown.save(written) ? written : QStringLiteral("(not written)"));
+}
+
+} // namespace testing
