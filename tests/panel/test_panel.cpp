@@ -3,6 +3,7 @@
 // checked against what any correct panel keeps. Time, the file dialog and the picture loader are stand-ins, so no
 // test waits for a clock or opens a dialog.
 
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMutex>
@@ -10,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -439,6 +441,39 @@ private Q_SLOTS:
         QCOMPARE(p.loader.loaded().mid(answers.filter(QLatin1String("/p/")).size()), QStringList { "/p/dropped.png" });
         QCOMPARE(p.control<controls::PictureFrame>("Image2")->picture().pixel(0, 0), QColor(Qt::blue).rgb());
         QCOMPARE(p.dialog.calls, answers.size());
+    }
+
+    // Qt's own dialog opens in the Pictures folder, or home when there is none, then where the last pick was. It
+    // neither reads nor writes the state Qt keeps for it (its last folders, in the home's QtProject.conf).
+    void dialogFolder()
+    {
+        QTemporaryDir home, earlier, picks;
+        const QByteArray ownHome = qgetenv("HOME"), ownConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", home.path().toLocal8Bit());
+        qunsetenv("XDG_CONFIG_HOME");
+        const QByteArray saved
+            = "[FileDialog]\nhistory=" + QUrl::fromLocalFile(earlier.path()).toEncoded() + "\nsidebarWidth=90\n";
+        QFile settings(home.filePath(".config/QtProject.conf")), picked(picks.filePath("a.png"));
+        QVERIFY(QDir(home.path()).mkpath(".config") && settings.open(QIODevice::WriteOnly)
+            && settings.write(saved) == saved.size() && picked.open(QIODevice::WriteOnly));
+        settings.close();
+        desktop::QtFileDialog files;
+        QWidget panel;
+        // The folders its "Look in" list offers: where it opened, and nothing of an earlier run.
+        const auto folders = [&] { return files.makeDialog(&panel)->history(); };
+        QCOMPARE(folders(), QStringList(home.path()));
+        QVERIFY(QDir(home.path()).mkdir("Pictures"));
+        QCOMPARE(folders(), QStringList(home.filePath("Pictures")));
+        const auto dialog = files.makeDialog(&panel);
+        dialog->selectFile(picked.fileName());
+        static_cast<QDialog*>(dialog.get())->accept(); // as its Open button does
+        QCOMPARE(folders(), QStringList(picks.path()));
+        QVERIFY(settings.open(QIODevice::ReadOnly) && settings.readAll() == saved);
+        QCOMPARE(QDir(home.filePath(".config")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+            QStringList("QtProject.conf"));
+        qputenv("HOME", ownHome);
+        if (!ownConfig.isEmpty())
+            qputenv("XDG_CONFIG_HOME", ownConfig);
     }
 
     // A photo decodes while the match goes on: keys and scores answer at once, a later pick for the same frame wins
