@@ -4,15 +4,18 @@
 // test waits for a clock or opens a dialog.
 
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMutex>
+#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QWindow>
 
 #include <memory>
@@ -557,6 +560,65 @@ private Q_SLOTS:
         timer.setNextTickIn(1);
         QSignalSpy ticks(&timer, &QTimer::timeout);
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 2000);
+    }
+
+    // Qt's Arabic or Hebrew translation turns the application right to left. Both windows still draw exactly as under
+    // a left-to-right locale, captions and match time included; only the date and time differ, drawn as Qt draws that
+    // text when Unicode marks it right to left (an isolate around each line), as the locale reads it.
+    void rightToLeft_data()
+    {
+        QTest::addColumn<QString>("locale");
+        // Algeria's Arabic writes Latin digits, whose place beside the Arabic "م" (p.m.) turns with the direction.
+        for (const char* locale : { "ar_EG", "he_IL", "ar_DZ" })
+            QTest::newRow(locale) << locale;
+    }
+
+    void rightToLeft()
+    {
+        QFETCH(QString, locale);
+        struct Drawn {
+            QImage panel, backdrop;
+            QRect clock;
+        };
+        const auto draw = [](const desktop::DateTimeText& clock) {
+            Panel p;
+            p.form->show();
+            play(p, "s t F11");
+            if (QWidget* focused = QApplication::focusWidget())
+                focused->clearFocus(); // no blinking cursor
+            p.form->backdrop().setWallClock(clock);
+            QWidget* label = p.form->backdrop().findChild<QWidget*>("Label_T");
+            return Drawn { p.form->grab().toImage(), p.form->backdrop().grab().toImage(), label->geometry() };
+        };
+        const QDateTime when(QDate(2026, 12, 6), QTime(19, 5, 7));
+        const desktop::DateTimeText own = desktop::dateTimeText(when, QLocale(locale));
+        const auto isolated = [](const QString& line) { return QChar(0x2067) + line + QChar(0x2069); };
+        const Drawn leftToRight = draw(desktop::dateTimeText(when, QLocale(QLocale::Chinese, QLocale::China)));
+        const QImage marked = draw({ isolated(own.date), isolated(own.time) }).backdrop.copy(leftToRight.clock);
+        QTranslator translator;
+        QVERIFY(translator.load(QLocale(locale), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QCoreApplication::installTranslator(&translator);
+        const Qt::LayoutDirection direction = QGuiApplication::layoutDirection();
+        const Drawn rightToLeft = draw(own);
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(direction, Qt::RightToLeft);
+        // Alike to a quarter of each channel: Qt draws a glyph too large for its cache a shade differently (up to 33 of
+        // 255 at its edges) the first time a font engine draws it. A picture that differs is written beside the test.
+        const auto same = [&](const QImage& seen, const QImage& expected, const char* what) {
+            bool alike = seen.size() == expected.size();
+            for (int y = 0; alike && y < seen.height(); ++y)
+                for (int x = 0; alike && x < seen.width(); ++x) {
+                    const QRgb a = seen.pixel(x, y), b = expected.pixel(x, y);
+                    alike = std::abs(qRed(a) - qRed(b)) <= 64 && std::abs(qGreen(a) - qGreen(b)) <= 64
+                        && std::abs(qBlue(a) - qBlue(b)) <= 64;
+                }
+            return alike || (seen.save(QStringLiteral("rightToLeft-%1-%2.png").arg(locale, what)), false);
+        };
+        QVERIFY(same(rightToLeft.panel, leftToRight.panel, "panel"));
+        QImage backdrop = rightToLeft.backdrop;
+        QPainter(&backdrop).drawImage(leftToRight.clock, leftToRight.backdrop.copy(leftToRight.clock));
+        QVERIFY(same(backdrop, leftToRight.backdrop, "backdrop"));
+        QVERIFY(same(rightToLeft.backdrop.copy(rightToLeft.clock), marked, "clock"));
     }
 
     // One and two digits keep the design height; longer scores shrink just enough to stay inside.
