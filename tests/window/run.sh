@@ -180,6 +180,8 @@ run_row() {
     done
     trap xs_stop EXIT
     export XDG_RUNTIME_DIR=$A/runtime && mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    # A home of the row's own, for the program and the servers alike: nothing lands in the home of whoever runs it.
+    export HOME=$A/home && mkdir -p "$HOME" && unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
     case $kind in
     none) launch -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ;;
     weston)
