@@ -40,7 +40,8 @@ void Backdrop::setMatchTime(const QString& text)
 void Backdrop::setWallClock(const desktop::DateTimeText& text)
 {
     // Date above time, as the label is laid out, even where the time itself holds a blank.
-    findChild<controls::Label*>(QStringLiteral("Label_T"))->setText(text.date + QLatin1Char('\n') + text.time);
+    findChild<controls::Label*>(QStringLiteral("Label_T"))
+        ->setText(text.date + QLatin1Char('\n') + text.time, text.direction);
 }
 
 void Backdrop::setShownOn(QScreen* screen, bool shown)

@@ -3,14 +3,19 @@
 // checked against what any correct panel keeps. Time, the file dialog and the picture loader are stand-ins, so no
 // test waits for a clock or opens a dialog.
 
+#include <QFileDialog>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMutex>
+#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QWindow>
 
 #include <memory>
@@ -435,6 +440,36 @@ private Q_SLOTS:
         QCOMPARE(p.dialog.calls, answers.size());
     }
 
+    // Qt's own dialog opens in the Pictures folder, or home when there is none, then where the last pick was. It
+    // neither reads nor writes the state Qt keeps for it (its last folders, in the home's QtProject.conf).
+    void dialogFolder()
+    {
+        QTemporaryDir home, earlier, picks;
+        const QByteArray ownHome = qgetenv("HOME"); // XDG_CONFIG_HOME is unset for every test
+        qputenv("HOME", home.path().toLocal8Bit());
+        const QByteArray saved
+            = "[FileDialog]\nhistory=" + QUrl::fromLocalFile(earlier.path()).toEncoded() + "\nsidebarWidth=90\n";
+        QFile settings(home.filePath(".config/QtProject.conf")), picked(picks.filePath("a.png"));
+        QVERIFY(QDir(home.path()).mkpath(".config") && settings.open(QIODevice::WriteOnly)
+            && settings.write(saved) == saved.size() && picked.open(QIODevice::WriteOnly));
+        settings.close();
+        desktop::QtFileDialog files;
+        QWidget panel;
+        // The folders its "Look in" list offers: where it opened, and nothing of an earlier run.
+        const auto folders = [&] { return files.makeDialog(&panel)->history(); };
+        QCOMPARE(folders(), QStringList(home.path()));
+        QVERIFY(QDir(home.path()).mkdir("Pictures"));
+        QCOMPARE(folders(), QStringList(home.filePath("Pictures")));
+        const auto dialog = files.makeDialog(&panel);
+        dialog->selectFile(picked.fileName());
+        static_cast<QDialog*>(dialog.get())->accept(); // as its Open button does
+        QCOMPARE(folders(), QStringList(picks.path()));
+        QVERIFY(settings.open(QIODevice::ReadOnly) && settings.readAll() == saved);
+        QCOMPARE(QDir(home.filePath(".config")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+            QStringList("QtProject.conf"));
+        qputenv("HOME", ownHome);
+    }
+
     // A photo decodes while the match goes on: keys and scores answer at once, a later pick for the same frame wins
     // over one still decoding, and the close command does not wait for a decode.
     void photosWhileDecoding()
@@ -516,6 +551,62 @@ private Q_SLOTS:
         timer.setNextTickIn(1);
         QSignalSpy ticks(&timer, &QTimer::timeout);
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 2000);
+    }
+
+    // Qt's Arabic or Hebrew translation turns the application right to left. Both windows still draw exactly as under
+    // a left-to-right locale, captions and match time included; only the date and time differ, drawn as Qt draws that
+    // text when Unicode marks it right to left (an isolate around each line), as the locale reads it.
+    void rightToLeft_data()
+    {
+        QTest::addColumn<QString>("locale");
+        // Algeria's Arabic writes Latin digits, whose place beside the Arabic "م" (p.m.) turns with the direction.
+        for (const char* locale : { "ar_EG", "he_IL", "ar_DZ" })
+            QTest::newRow(locale) << locale;
+    }
+
+    void rightToLeft()
+    {
+        QFETCH(QString, locale);
+        struct Drawn {
+            QImage panel, backdrop;
+            QRect clock;
+        };
+        const auto draw = [](const desktop::DateTimeText& clock) {
+            Panel p;
+            p.form->show();
+            play(p, "s t F11");
+            if (QWidget* focused = QApplication::focusWidget())
+                focused->clearFocus(); // no blinking cursor
+            p.form->backdrop().setWallClock(clock);
+            QWidget* label = p.form->backdrop().findChild<QWidget*>("Label_T");
+            return Drawn { p.form->grab().toImage(), p.form->backdrop().grab().toImage(), label->geometry() };
+        };
+        const QDateTime when(QDate(2026, 12, 6), QTime(19, 5, 7));
+        const desktop::DateTimeText own = desktop::dateTimeText(when, QLocale(locale));
+        const auto isolated = [](const QString& line) { return QChar(0x2067) + line + QChar(0x2069); };
+        const Drawn leftToRight = draw(desktop::dateTimeText(when, QLocale(QLocale::Chinese, QLocale::China)));
+        const QImage marked = draw({ isolated(own.date), isolated(own.time) }).backdrop.copy(leftToRight.clock);
+        QTranslator translator;
+        QVERIFY(translator.load(QLocale(locale), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QCoreApplication::installTranslator(&translator);
+        const Qt::LayoutDirection direction = QGuiApplication::layoutDirection();
+        const Drawn rightToLeft = draw(own);
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(direction, Qt::RightToLeft);
+        // Alike to 48 of 255 in grey: Qt draws a glyph too large for its cache a shade differently (up to 33 at its
+        // edges) the first time a font engine draws it. A picture that differs is written beside the test.
+        const auto same = [&](const QImage& seen, const QImage& expected, const char* what) {
+            bool alike = seen.size() == expected.size();
+            const int w = seen.width();
+            for (int i = 0; alike && i < w * seen.height(); ++i)
+                alike = std::abs(qGray(seen.pixel(i % w, i / w)) - qGray(expected.pixel(i % w, i / w))) <= 48;
+            return alike || (seen.save(QStringLiteral("rightToLeft-%1-%2.png").arg(locale, what)), false);
+        };
+        QVERIFY(same(rightToLeft.panel, leftToRight.panel, "panel"));
+        QImage backdrop = rightToLeft.backdrop;
+        QPainter(&backdrop).drawImage(leftToRight.clock, leftToRight.backdrop.copy(leftToRight.clock));
+        QVERIFY(same(backdrop, leftToRight.backdrop, "backdrop"));
+        QVERIFY(same(rightToLeft.backdrop.copy(rightToLeft.clock), marked, "clock"));
     }
 
     // One and two digits keep the design height; longer scores shrink just enough to stay inside.

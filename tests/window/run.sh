@@ -89,6 +89,19 @@ c_exit() {
     SEEN="exit code $RC" && ((RC == $1)) || return 1
     for w in ${win[panel]:-} ${win[backdrop]:-}; do ! xwininfo -id "$w" &>/dev/null || { SEEN+=", $w still there" && return 1; }; done
 }
+# untouched: the home and XDG folders the row gave the program are still empty, and its trace (STRACE) shows no file
+# opened for writing, made, renamed, linked, changed or removed, and no look at a settings file of Qt's: QtProject.conf,
+# or any .conf or .ini in those folders or under /etc/xdg but fontconfig's and Qt's logging rules (qtlogging.ini).
+c_untouched() {
+    SEEN=$(find "${homes[@]}" -mindepth 1 | head -n 3)
+    [[ -z $SEEN ]] || return 1
+    local calls && calls=$(find "${trace%/*}" -maxdepth 1 -name "${trace##*/}.*" -exec cat {} +) || return 1
+    SEEN=$(grep -E '^(open(at)?\(.*(O_WRONLY|O_RDWR|O_CREAT)|(creat|rename|unlink|mkdir|link|symlink|truncate|mknod|chmod|fchmodat|chown|fchownat|lchown|utime)[a-z0-9]*\().* = [0-9]' <<<"$calls" | head -n 3)
+    [[ -z $SEEN ]] || return 1
+    SEEN=$(grep -E "QtProject\.conf|\"($(printf '%s/|' "${homes[@]}")/etc/xdg/)[^\"]*\.(conf|ini)\"" <<<"$calls" |
+        grep -vE '/fontconfig/|/\.fonts\.conf"|/QtProject/qtlogging\.ini"' | head -n 3)
+    [[ -z $SEEN ]]
+}
 # out FD LINES [PATTERN]: the program's stdout (1) or stderr (2) has LINES lines (- for any) and a match for
 # the Perl PATTERN (^ and $ at line ends; \s for a space).
 c_out() {
@@ -117,10 +130,13 @@ a_destroy() { xdotool windowclose "${win[$1]}"; }
 # grey NAME W H: a 16-bit grey PGM of W x H in the row's folder (sparse, so writing it costs nothing), a
 # picture that takes a while to decode.
 a_grey() { printf 'P5\n%d %d\n65535\n' "$2" "$3" >"$A/$1" && truncate -s $(($(stat -c %s "$A/$1") + 2 * $2 * $3)) "$A/$1"; }
-# pick NAME: a click on the first photo frame, then the file from the row's folder typed into the open-file dialog.
-a_pick() {
-    a_press 1 100,150 && a_release 1 && xs_wait_until "$T" found dialog Open &&
-        timeout 5 xdotool windowactivate --sync "${win[dialog]}" &>/dev/null && xdotool type "$A/$1" && xdotool key Return
+# pick NAME [X,Y]: a click on the photo frame at X,Y (the first one's by default), then the file from the row's folder
+# typed into the open-file dialog with its path; pickname NAME [X,Y], by its bare name, which the dialog finds only
+# if it opened in the row's folder.
+a_pick() { a_pickname "$A/$1" "${2:-}"; }
+a_pickname() {
+    a_press 1 "${2:-100,150}" && a_release 1 && xs_wait_until "$T" found dialog Open &&
+        timeout 5 xdotool windowactivate --sync "${win[dialog]}" &>/dev/null && xdotool type "$1" && xdotool key Return
 }
 # snap NAME X0,Y0,X1,Y1: remembers how that panel-relative rectangle looks, for changed and same.
 a_snap() { rect[$1]=$2 && face[$1]=$(digest "$2"); }
@@ -136,14 +152,21 @@ holds() { local end=$(($(xs_now_ms) + $1)) && until (($(xs_now_ms) > end)); do c
 
 # --- Rows ------------------------------------------------------------------------------------------------------
 
-launch() { xs_launch scoreboard env "$@" "${envs[@]}" "$program" "${args[@]}" && PID=$XS_PID; }
+launch() {
+    # Traced, on a session bus of its own as a desktop session has one (without, libdbus would start one and note it in
+    # the home); a file of calls per process, FILE.PID.
+    local wrap=() && [[ -z $trace ]] || wrap=(dbus-run-session -- strace -ff -qq -o "$trace" -e trace=%file)
+    [[ -z $trace ]] || command -v strace dbus-run-session >/dev/null ||
+        xs_die "strace or dbus-run-session is not installed (scripts/setup --tests installs them)"
+    xs_launch scoreboard "${wrap[@]}" env "$@" "${envs[@]}" "$program" "${args[@]}" && PID=$XS_PID
+}
 start_weston() {
     printf '[shell]\nbackground-color=0xff202020\npanel-position=none\n' >"$A/weston.ini"
     xs_launch weston weston --config="$A/weston.ini" --use-pixman --socket="$sock" --width=1280 --height=800 "$@" && PID=$XS_PID
 }
 
 run_row() {
-    local line words w step envs=() args=() SEEN=''
+    local line words w step envs=() args=() homes=() trace='' SEEN=''
     line=$(grep -m1 "^$1 " "$here/rows") || xs_die "no row '$1' in $here/rows"
     read -ra words <<<"${line%%|*}"
     name=$1 kind=${words[1]%%:*} sock=scoreboard-$$ A=$base/$1 SRC=$base/$1/screen.miff
@@ -151,10 +174,14 @@ run_row() {
     rm -rf "$A" && mkdir -p "$A" && XS_ARTIFACTS=$A && printf '<fontconfig/>\n' >"$A/no-fonts.conf"
     for ((w = 2; w < ${#words[@]}; w++)); do
         [[ ${words[w]} == -- ]] && args=("${words[@]:w+1}") && break
+        [[ ${words[w]} == STRACE=* ]] && trace=${words[w]//\$A/$A} && trace=${trace#STRACE=} && continue
         envs+=("${words[w]//\$A/$A}")
+        [[ ${envs[-1]} =~ ^(HOME|XDG_[A-Z]+_HOME)=(.+) ]] && homes+=("${BASH_REMATCH[2]}") && mkdir -p "${BASH_REMATCH[2]}"
     done
     trap xs_stop EXIT
     export XDG_RUNTIME_DIR=$A/runtime && mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    # A home of the row's own, for the program and the servers alike: nothing lands in the home of whoever runs it.
+    export HOME=$A/home && mkdir -p "$HOME" && unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
     case $kind in
     none) launch -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ;;
     weston)

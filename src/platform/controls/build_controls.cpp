@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 #include <algorithm>
 #include <vector>
@@ -16,6 +18,23 @@ namespace controls {
 
 namespace {
 
+    // Qt's push button, its caption laid out in the button's own direction: Qt 6 gives every painter the
+    // application's direction, and the style draws the caption with it.
+    class Button final : public QPushButton {
+    public:
+        using QPushButton::QPushButton;
+
+    protected:
+        void paintEvent(QPaintEvent*) override
+        {
+            QStylePainter painter(this);
+            painter.setLayoutDirection(layoutDirection());
+            QStyleOptionButton option;
+            initStyleOption(&option);
+            painter.drawControl(QStyle::CE_PushButton, option);
+        }
+    };
+
     void applyTextColours(QWidget* widget, const ControlDesign& design)
     {
         QPalette palette = widget->palette();
@@ -29,7 +48,7 @@ namespace {
     {
         switch (design.kind) {
         case ControlKind::Button: {
-            auto* button = new QPushButton(QString::fromUtf8(design.text), window);
+            auto* button = new Button(QString::fromUtf8(design.text), window);
             button->setFont(desktop::designFont(design.fontPoints));
             button->setEnabled(design.enabled);
             return button;

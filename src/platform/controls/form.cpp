@@ -10,6 +10,11 @@ Form::Form(const FormDesign& design, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     setObjectName(QString::fromUtf8(design.name));
+    // The design's captions are exact texts, laid out left to right in every locale. Qt's Arabic and Hebrew
+    // translations turn the application right to left, which would move their neutral characters ("+(A)" would show
+    // as "(A)+"); the window's controls take this direction instead (the labels and buttons draw their text in it).
+    // Qt's own dialogs, windows of their own, keep the locale's direction.
+    setLayoutDirection(Qt::LeftToRight);
     setWindowTitle(QString::fromUtf8(design.caption));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor::fromRgb(design.background));

@@ -34,8 +34,12 @@ Label::Label(QWidget* parent, const ControlDesign& design)
     setFont(desktop::designFontPixels(m_designPixels));
 }
 
-void Label::setText(const QString& text)
+void Label::setText(const QString& text, Qt::LayoutDirection direction)
 {
+    if (direction != layoutDirection()) {
+        setLayoutDirection(direction); // which the painter takes
+        update();
+    }
     if (text == m_text)
         return;
     m_text = text;
@@ -108,6 +112,7 @@ void Label::updateFit()
 void Label::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    painter.setLayoutDirection(layoutDirection()); // a painter starts in the application's direction
     if (m_background)
         painter.fillRect(rect(), *m_background);
     if (m_text.isEmpty())

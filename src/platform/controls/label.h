@@ -17,7 +17,8 @@ class Label final : public QWidget {
 public:
     Label(QWidget* parent, const ControlDesign& design);
 
-    void setText(const QString& text);
+    // Drawn in `direction`: left to right for the design's texts, the locale's for one in the locale's form.
+    void setText(const QString& text, Qt::LayoutDirection direction = Qt::LeftToRight);
     [[nodiscard]] QString text() const { return m_text; }
     // The pixel size the text is drawn at now: the design size unless shrunk to fit.
     [[nodiscard]] int drawnPixelSize() const;

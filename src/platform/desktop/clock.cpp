@@ -24,7 +24,7 @@ namespace {
 DateTimeText dateTimeText(const QDateTime& when, const QLocale& locale)
 {
     return { locale.toString(when.date(), QLocale::ShortFormat),
-        locale.toString(when.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat))) };
+        locale.toString(when.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat))), locale.textDirection() };
 }
 
 } // namespace desktop

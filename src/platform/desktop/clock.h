@@ -26,10 +26,11 @@ private:
     QElapsedTimer m_elapsed;
 };
 
-// The general date-and-time form: the short date, then the time.
+// The general date-and-time form: the short date, then the time, read in the locale's direction.
 struct DateTimeText {
     QString date;
     QString time;
+    Qt::LayoutDirection direction = Qt::LeftToRight;
 };
 
 // The locale's short date and its long time form without a time-zone name.

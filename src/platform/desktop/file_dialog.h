@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <memory>
+
+class QFileDialog;
 class QWidget;
 
 namespace desktop {
@@ -14,11 +17,17 @@ public:
     [[nodiscard]] virtual QString chooseFile(QWidget* parent) = 0;
 };
 
-// Every file is listed (no type filter), starting in the folder of the last pick: Qt's dialog keeps that for a
-// dialog given no folder.
+// Qt's own dialog, every file listed (no type filter). It opens in the folder of this run's last pick, before the
+// first in the user's Pictures folder (home when there is none), and keeps nothing between runs.
 class QtFileDialog final : public FileDialog {
 public:
+    QtFileDialog();
     [[nodiscard]] QString chooseFile(QWidget* parent) override;
+    // The dialog chooseFile runs, not yet shown; accepted with a file, it makes that file's folder the next start.
+    [[nodiscard]] std::unique_ptr<QFileDialog> makeDialog(QWidget* parent);
+
+private:
+    QString m_lastFolder; // empty before the first pick
 };
 
 } // namespace desktop
