@@ -22,8 +22,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("text");
-        for (const auto& [locale, text] :
-            { std::pair { "zh_CN", "2026/12/6 19:05:07" }, { "en_US", "12/6/26 7:05:07 PM" } })
+        for (const auto& [locale, text] : { std::pair { "zh_CN", "2026/12/6 19:05:07" },
+                 { "en_US", "12/6/26 7:05:07 PM" }, { "fa_IR", "۲۰۲۶/۱۲/۶ ۱۹:۰۵:۰۷" } }) // its zone in brackets
             QTest::newRow(locale) << locale << text;
     }
 

@@ -1,5 +1,7 @@
 #include "platform/desktop/clock.h"
 
+#include <QRegularExpression>
+
 namespace desktop {
 
 namespace {
@@ -16,7 +18,8 @@ namespace {
                 continue;
             out += c;
         }
-        return out.simplified();
+        // Some locales put the zone in brackets ("H:mm:ss (t)"), which would be left empty.
+        return out.remove(QRegularExpression(QStringLiteral("\\(\\s*\\)"))).simplified();
     }
 
 } // namespace
