@@ -117,11 +117,19 @@ a_destroy() { xdotool windowclose "${win[$1]}"; }
 # grey NAME W H: a 16-bit grey PGM of W x H in the row's folder (sparse, so writing it costs nothing), a
 # picture that takes a while to decode.
 a_grey() { printf 'P5\n%d %d\n65535\n' "$2" "$3" >"$A/$1" && truncate -s $(($(stat -c %s "$A/$1") + 2 * $2 * $3)) "$A/$1"; }
-# pick NAME: a click on the first photo frame, then the file from the row's folder typed into the open-file dialog.
+# pick NAME: a click on the first photo frame, then the file from the row's folder typed into the open-file dialog;
+# done once the dialog and its completion popup are destroyed. The popup holds the keyboard, and may show again,
+# until the dialog has been torn down: a key sent before that (the window manager has the panel active again as soon
+# as the dialog is unmapped) lands in the popup and is lost.
 a_pick() {
+    local before && before=$(program_windows)
     a_press 1 100,150 && a_release 1 && xs_wait_until "$T" found dialog Open &&
-        timeout 5 xdotool windowactivate --sync "${win[dialog]}" &>/dev/null && xdotool type "$A/$1" && xdotool key Return
+        timeout 5 xdotool windowactivate --sync "${win[dialog]}" &>/dev/null && xdotool type "$A/$1" &&
+        xdotool key Return && xs_wait_until "$T" windows_are "$before"
 }
+# The X windows the program has made, shown or not; windows_are IDS: they are these.
+program_windows() { xdotool search --pid "$PID" 2>/dev/null | sort | xargs; }
+windows_are() { SEEN=$(program_windows) && [[ $SEEN == "$1" ]]; }
 # snap NAME X0,Y0,X1,Y1: remembers how that panel-relative rectangle looks, for changed and same.
 a_snap() { rect[$1]=$2 && face[$1]=$(digest "$2"); }
 
