@@ -89,7 +89,7 @@ QImage FilePictureLoader::decode(QIODevice& device, QSize frameSize, qreal devic
     const QByteArray head = device.peek(64);
     QImage picture;
     if (isJpeg(head))
-        picture = decodeJpeg(device, target);
+        picture = decodeJpeg(device.readAll(), target);
     else if (isHeif(head))
         picture = decodeHeif(device, target);
     else

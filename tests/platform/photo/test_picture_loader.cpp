@@ -18,6 +18,7 @@
 #include <turbojpeg.h>
 
 #include "platform/controls/picture_frame.h"
+#include "platform/photo/jpeg_decoder.h"
 #include "platform/photo/picture_loader.h"
 
 using photo::FilePictureLoader;
@@ -264,11 +265,13 @@ private Q_SLOTS:
         QTEST(!picture.isNull(), "shown");
     }
 
-    // A frame with no pixels, or more than a picture may have, gets nothing.
+    // A frame with no pixels, or more than a picture may have, gets nothing; nor does JPEG data that libjpeg fails
+    // on while it is set up (none at all), before it reads a header.
     void refusesFramesNoPictureMayFill()
     {
         for (const auto& [frame, dpr] : { std::pair { QSize(0, 137), 1.0 }, { kFrame, 0.0 }, { kFrame, 72.0 } })
             QVERIFY(FilePictureLoader().load(kCorpus.filePath("png-rgb-8-bit.png"), frame, dpr).isNull());
+        QVERIFY(photo::decodeJpeg(QByteArray(), kFrame).isNull());
     }
 
     // After the corpus once (the libraries are loaded by then), another round of it, a 12-megapixel progressive JPEG
