@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <mutex>
 
 #include <malloc.h>
 
@@ -60,6 +61,12 @@ namespace {
     }
 
 } // namespace
+
+FilePictureLoader::FilePictureLoader()
+{
+    static std::once_flag limited;
+    std::call_once(limited, limitQtReaderAllocations);
+}
 
 QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devicePixelRatio) const
 {

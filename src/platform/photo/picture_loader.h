@@ -24,6 +24,9 @@ public:
 // picture_limits, and damaged files are refused quietly instead of being shown half-drawn.
 class FilePictureLoader final : public PictureLoader {
 public:
+    // The first one made sets what Qt's readers may allocate, for the whole process (the program makes its loader
+    // at start-up, before any picture is read).
+    FilePictureLoader();
     [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal devicePixelRatio) const override;
     // Decodes from the current position of an open, random-access device (decoders seek back and forth, and the
     // file cap needs the size); load() and fuzzing both come through here.

@@ -6,12 +6,15 @@
 
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -272,6 +275,26 @@ private Q_SLOTS:
         for (const auto& [frame, dpr] : { std::pair { QSize(0, 137), 1.0 }, { kFrame, 0.0 }, { kFrame, 72.0 } })
             QVERIFY(FilePictureLoader().load(kCorpus.filePath("png-rgb-8-bit.png"), frame, dpr).isNull());
         QVERIFY(photo::decodeJpeg(QByteArray(), kFrame).isNull());
+    }
+
+    // Qt keeps one allocation limit for the whole process, which the interface thread's own image loads (the window
+    // icon, the file dialog's) read while photos decode on other threads: decoding leaves it as it was set.
+    void leavesQtsAllocationLimitAlone()
+    {
+        const FilePictureLoader loader;
+        const int limit = QImageReader::allocationLimit();
+        std::atomic<bool> done = false;
+        std::thread decoding([&] {
+            for (int round = 0; round < 3; ++round)
+                for (const QString& name : kCorpus.entryList(QDir::Files))
+                    Q_UNUSED(loader.load(kCorpus.filePath(name), kFrame, 1.0))
+            done = true;
+        });
+        QSet<int> seen;
+        while (!done)
+            seen << QImageReader::allocationLimit();
+        decoding.join();
+        QCOMPARE(seen, QSet<int> { limit });
     }
 
     // After the corpus once (the libraries are loaded by then), another round of it, a 12-megapixel progressive JPEG
