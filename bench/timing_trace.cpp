@@ -1,6 +1,11 @@
 #include "timing_trace.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMetaEnum>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -26,6 +31,28 @@ namespace {
     {
         return std::chrono::duration<double, std::milli>(TimingTrace::Clock::now() - from).count();
     }
+    class EventTrace final : public QObject {
+    public:
+        using QObject::QObject;
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            static const QSet<QEvent::Type> traced { QEvent::KeyPress, QEvent::KeyRelease, QEvent::FocusIn,
+                QEvent::FocusOut, QEvent::Show, QEvent::Hide, QEvent::Close, QEvent::PlatformSurface };
+            const auto* window = qobject_cast<QWindow*>(watched);
+            if (!window || !traced.contains(event->type()))
+                return false;
+            const auto* key = dynamic_cast<const QKeyEvent*>(event);
+            std::fprintf(stderr, "event %lld %s \"%s\" %s\n",
+                qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::system_clock::now().time_since_epoch())
+                           .count()),
+                QMetaEnum::fromType<QEvent::Type>().valueToKey(event->type()), qPrintable(window->title()),
+                key ? qPrintable(QKeySequence(key->key()).toString()) : "");
+            return false;
+        }
+    };
 } // namespace
 
 TimingTrace::TimingTrace(Clock::time_point started, QWidget* window, QWidget* label, Photos photos)
@@ -42,6 +69,8 @@ TimingTrace::TimingTrace(Clock::time_point started, QWidget* window, QWidget* la
         });
         again->start(20);
     }
+    if (envFlag("SCOREBOARD_EVENT_TRACE"))
+        QCoreApplication::instance()->installEventFilter(new EventTrace(this));
     if (envFlag("SCOREBOARD_STARTUP_TRACE"))
         window->installEventFilter(this);
     if (envFlag("SCOREBOARD_KEY_TRACE") && label && window->windowHandle()) {

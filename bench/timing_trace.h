@@ -9,6 +9,9 @@
 //                               reaching the window to the end of that repaint
 //   SCOREBOARD_DECODE_LOOP=FILE FILE handed to `photos` again each time its decode has ended, so that keys are timed
 //                               while a photo decodes
+//   SCOREBOARD_EVENT_TRACE=1    "event MS TYPE WINDOW [KEY]" on stderr for each key, focus, show, hide, close and
+//                               native-window event reaching any of the program's windows (dialogs and popups too),
+//                               MS the wall clock's milliseconds, to set beside what a test harness sent and when
 // Switched off, it installs nothing, so the benchmark's program pays nothing more than the installed one.
 
 #include <QObject>

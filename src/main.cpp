@@ -31,9 +31,9 @@ int main(int argc, char* argv[])
 #ifdef SCOREBOARD_TIMING_HOOKS
     auto* photoFrame = controlPanel.findChild<controls::PictureFrame*>(QStringLiteral("Image2"));
     bench::TimingTrace trace(started, &controlPanel, controlPanel.findChild<QWidget*>(QStringLiteral("Label1")),
-        { [&controlPanel] { return controlPanel.isDecodingPhoto(); },
+        { [&controlPanel] { return controlPanel.photosLoading() > 0; },
             [photoFrame](const QString& file) { Q_EMIT photoFrame->fileDropped(file); } });
 #endif
     const int status = app.exec();
-    return desktop::endProgram(status, controlPanel.isDecodingPhoto());
+    return desktop::endProgram(status, controlPanel.photosLoading() > 0);
 }

@@ -47,8 +47,8 @@ public:
     [[nodiscard]] bool hasBackdrop() const { return m_backdrop != nullptr; }
     [[nodiscard]] desktop::Timer& matchClockTimer() { return m_matchClockTimer; }
     [[nodiscard]] desktop::Timer& wallClockTimer() { return m_wallClockTimer; }
-    // A photo is being decoded: it cannot be stopped, and the program need not wait for it to end.
-    [[nodiscard]] bool isDecodingPhoto() const { return m_photos->isDecoding(); }
+    // The photo reads and decodes under way: none can be stopped, and the program need not wait for them to end.
+    [[nodiscard]] int photosLoading() const { return m_photos->underWay(); }
 
 public Q_SLOTS:
     // Start a ready match, end a running one, reset an ended one.

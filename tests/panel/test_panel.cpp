@@ -7,18 +7,19 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QMutex>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 #include <QWindow>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <random>
 
 #include "../support/ink.h"
@@ -45,30 +46,76 @@ struct FakeDialog final : desktop::FileDialog {
     int calls = 0;
 };
 
-// A blue picture of the frame's size (red for a "red" file), or nothing for a "bad" file. It runs on the panel's
-// decoding thread; a "slow" file waits there until the test lets it through.
-struct FakeLoader final : photo::PictureLoader {
-    [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal dpr) const override
+// Holds the panel's threads that reach it until the test lets them through, one at a time or all for good.
+struct Gate {
+    void pass()
     {
-        {
-            const QMutexLocker lock(&mutex);
-            paths << path;
-        }
+        std::unique_lock lock(mutex);
+        ++waiting;
+        through.wait(lock, [this] { return open || passes > 0; });
+        passes -= open ? 0 : 1;
+    }
+    void letOne()
+    {
+        QTRY_VERIFY(held() > 0);
+        const std::lock_guard lock(mutex);
+        --waiting;
+        ++passes;
+        through.notify_all();
+    }
+    void openForGood()
+    {
+        const std::lock_guard lock(mutex);
+        open = true;
+        through.notify_all();
+    }
+    // The threads waiting that have not been let through.
+    [[nodiscard]] int held() const
+    {
+        const std::lock_guard lock(mutex);
+        return open ? 0 : waiting;
+    }
+    mutable std::mutex mutex;
+    std::condition_variable through;
+    int waiting = 0, passes = 0;
+    bool open = false;
+};
+
+// A blue picture of the frame's size (red for a "red" file), or nothing for a "bad" file, and no file at all for a
+// "gone" one. It runs on the panel's threads, where a "stalled" file's read and a "slow" file's decode wait at a gate.
+struct FakeLoader final : photo::PictureLoader {
+    [[nodiscard]] std::optional<QByteArray> read(const QString& path) const override
+    {
+        note(reads, path);
+        if (path.contains(QLatin1String("stalled")))
+            stalledReads.pass();
+        return path.contains(QLatin1String("gone")) ? std::nullopt : std::optional(path.toUtf8());
+    }
+    [[nodiscard]] QImage decode(const QByteArray& bytes, QSize frameSize, qreal dpr) const override
+    {
+        const QString path = QString::fromUtf8(bytes);
+        note(decodes, path.section('/', -1));
         if (path.contains(QLatin1String("slow")))
-            gate.acquire();
+            slowDecodes.pass();
         QImage image(frameSize * dpr, QImage::Format_RGB32);
         image.fill(path.contains(QLatin1String("red")) ? Qt::red : Qt::blue);
         image.setDevicePixelRatio(dpr);
         return path.contains(QLatin1String("bad")) ? QImage() : image;
     }
-    [[nodiscard]] QStringList loaded() const
+    void note(QStringList& list, const QString& path) const
     {
-        const QMutexLocker lock(&mutex);
-        return paths;
+        const std::lock_guard lock(mutex);
+        list << path;
     }
-    mutable QMutex mutex;
-    mutable QStringList paths;
-    mutable QSemaphore gate;
+    [[nodiscard]] QStringList loaded() const { return noted(reads); }
+    [[nodiscard]] QStringList noted(const QStringList& list) const
+    {
+        const std::lock_guard lock(mutex);
+        return list;
+    }
+    mutable std::mutex mutex;
+    mutable QStringList reads, decodes;
+    mutable Gate stalledReads, slowDecodes;
 };
 
 // A panel on the stand-ins, built fresh for each test.
@@ -80,6 +127,12 @@ struct Panel {
     QPoint shownAt;
     std::unique_ptr<panel::ControlPanel> form { std::make_unique<panel::ControlPanel>(
         panel::Services { clock, dialog, loader, [this] { ++quits; } }) };
+    // The panel waits for its reads and decodes as it goes.
+    ~Panel()
+    {
+        loader.stalledReads.openForGood();
+        loader.slowDecodes.openForGood();
+    }
 
     template <typename T = QWidget> [[nodiscard]] T* control(const char* name) const
     {
@@ -103,11 +156,20 @@ struct Panel {
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }
-    // Every photo decoded and in its frame.
+    // Every photo read and decoded, and in its frame, but those held at a gate.
     void settle()
     {
-        QTRY_VERIFY(!form->isDecodingPhoto());
-        QCoreApplication::processEvents();
+        const auto held = [this] { return loader.stalledReads.held() + loader.slowDecodes.held(); };
+        do {
+            QTRY_COMPARE(form->photosLoading(), held());
+            QCoreApplication::processEvents();
+        } while (form->photosLoading() != held());
+    }
+    // What a photo frame shows: the default photo, or the fake loader's colour.
+    [[nodiscard]] QString photo(const char* name) const
+    {
+        const QRgb pixel = control<controls::PictureFrame>(name)->picture().pixel(0, 0);
+        return pixel == QColor(Qt::red).rgb() ? "red" : pixel == QColor(Qt::blue).rgb() ? "blue" : "default";
     }
     // `ms` of match and wall-clock time, delivered as the timers would.
     void wait(qint64 ms)
@@ -470,40 +532,65 @@ private Q_SLOTS:
         qputenv("HOME", ownHome);
     }
 
-    // A photo decodes while the match goes on: keys and scores answer at once, a later pick for the same frame wins
-    // over one still decoding, and the close command does not wait for a decode.
+    // Steps, one a token: 1:NAME picks /p/NAME for Image1, 2:NAME for Image2; "read" lets one stalled read return,
+    // "decode" one slow decode end; anything else goes to play(); what is not held ends before the next step. Then,
+    // what the frames show, and once every read and decode has ended, what they show and the names decoded, in
+    // order. A frame ends with its newest pick that decodes and never goes back to an older one; a read that never
+    // returns holds nothing up, not even F4.
+    void photosWhileDecoding_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("atLast");
+        QTest::addColumn<QString>("decoded");
+        const auto row = [](const char* name, const char* steps, const char* shown, const char* atLast,
+                             const char* decoded) { QTest::newRow(name) << steps << shown << atLast << decoded; };
+        row("a later pick that fails keeps one decoding", "1:slow-red 1:bad decode", "red default", "red default",
+            "slow-red bad");
+        row("a later pick that is unreadable keeps one decoding", "1:slow-red 1:gone decode", "red default",
+            "red default", "slow-red");
+        row("a later pick wins over one decoding", "1:slow-red 1:good decode", "blue default", "blue default",
+            "slow-red good");
+        row("the newest pick that decodes makes older ones moot", "1:slow-red 1:good 1:red decode", "red default",
+            "red default", "slow-red red");
+        row("the newest pick failing, the one before shows", "1:slow-red 1:good 1:bad decode", "blue default",
+            "blue default", "slow-red bad good");
+        row("both frames decode in the order picked", "2:slow-good 1:red 2:bad decode", "red blue", "red blue",
+            "slow-good red bad");
+        row("a read that never returns holds neither frame up", "1:stalled-red 1:good 2:good s \"a", "blue blue",
+            "blue blue", "good good");
+        row("a read that returns late shows unless a newer pick did", "1:stalled-red 2:good read", "red blue",
+            "red blue", "good stalled-red");
+        row("F4 while a read never returns", "1:stalled-red F4", "default default", "red default", "stalled-red");
+    }
+
     void photosWhileDecoding()
     {
+        QFETCH(QString, steps);
         Panel p;
         p.show();
-        const auto shown = [&](const char* frame) {
-            return QColor(p.control<controls::PictureFrame>(frame)->picture().pixel(0, 0));
-        };
-        p.dialog.answer = "/p/slow-red.jpg";
-        play(p, "@Image1");
-        QTRY_COMPARE(p.loader.loaded().size(), 1); // decoding
-        play(p, "s \"a \"a");
-        QCOMPARE(p.scores(), "2:0");
-        p.dialog.answer = "/p/good.jpg";
-        play(p, "@Image1 @Image2");
-        p.loader.gate.release();
+        for (const QString& step : steps.split(' ')) {
+            if (step == "read" || step == "decode") {
+                (step == "read" ? p.loader.stalledReads : p.loader.slowDecodes).letOne();
+            } else if (step.contains(':')) {
+                p.dialog.answer = "/p/" + step.mid(2);
+                play(p, step[0] == '1' ? "@Image1" : "@Image2");
+            } else {
+                play(p, step);
+            }
+            p.settle();
+        }
+        QTEST(p.photo("Image1") + ' ' + p.photo("Image2"), "shown");
+        // The keys answer while a photo loads, and F4 ends the program at once: with a read or decode under way,
+        // it ends without tearing down (desktop::endProgram).
+        QCOMPARE(p.scores(), steps.contains(QLatin1String("\"a")) ? "1:0" : "0:0");
+        QCOMPARE(p.quits, int(steps.count("F4")));
+        QVERIFY(p.quits == 0 || p.form->photosLoading() > 0);
+        p.loader.stalledReads.openForGood();
+        p.loader.slowDecodes.openForGood();
         p.settle();
-        QCOMPARE(shown("Image1"), QColor(Qt::blue));
-        QCOMPARE(shown("Image2"), QColor(Qt::blue));
-        QCOMPARE(p.loader.loaded(), QStringList({ "/p/slow-red.jpg", "/p/good.jpg", "/p/good.jpg" }));
-        // A pick overtaken before its decode began is never decoded.
-        p.dialog.answer = "/p/slow-red.jpg";
-        play(p, "@Image2");
-        QTRY_COMPARE(p.loader.loaded().size(), 4);
-        play(p, "@Image1");
-        p.dialog.answer = "/p/bad.txt";
-        play(p, "@Image1 F4");
-        QVERIFY(p.quits == 1 && p.form->isDecodingPhoto());
-        p.loader.gate.release();
-        p.settle();
-        QCOMPARE(p.loader.loaded().mid(3), QStringList({ "/p/slow-red.jpg", "/p/bad.txt" }));
-        QCOMPARE(shown("Image1"), QColor(Qt::blue));
-        QCOMPARE(shown("Image2"), QColor(Qt::red));
+        QTEST(p.photo("Image1") + ' ' + p.photo("Image2"), "atLast");
+        QTEST(p.loader.noted(p.loader.decodes).join(' '), "decoded");
     }
 
     // On screen, a score and a photo repaint as soon as they change.

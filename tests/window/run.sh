@@ -132,12 +132,19 @@ a_destroy() { xdotool windowclose "${win[$1]}"; }
 a_grey() { printf 'P5\n%d %d\n65535\n' "$2" "$3" >"$A/$1" && truncate -s $(($(stat -c %s "$A/$1") + 2 * $2 * $3)) "$A/$1"; }
 # pick NAME [X,Y]: a click on the photo frame at X,Y (the first one's by default), then the file from the row's folder
 # typed into the open-file dialog with its path; pickname NAME [X,Y], by its bare name, which the dialog finds only
-# if it opened in the row's folder.
+# if it opened in the row's folder. Done once the dialog and its completion popup are destroyed: the popup holds the
+# keyboard, and may show again, until the dialog has been torn down, and a key sent before that (the window manager
+# has the panel active again as soon as the dialog is unmapped) lands in the popup and is lost.
 a_pick() { a_pickname "$A/$1" "${2:-}"; }
 a_pickname() {
+    local before && before=$(program_windows)
     a_press 1 "${2:-100,150}" && a_release 1 && xs_wait_until "$T" found dialog Open &&
-        timeout 5 xdotool windowactivate --sync "${win[dialog]}" &>/dev/null && xdotool type "$1" && xdotool key Return
+        timeout 5 xdotool windowactivate --sync "${win[dialog]}" &>/dev/null && xdotool type "$1" &&
+        xdotool key Return && xs_wait_until "$T" windows_are "$before"
 }
+# The X windows the program has made, shown or not; windows_are IDS: they are these.
+program_windows() { xdotool search --pid "$PID" 2>/dev/null | sort | xargs; }
+windows_are() { SEEN=$(program_windows) && [[ $SEEN == "$1" ]]; }
 # snap NAME X0,Y0,X1,Y1: remembers how that panel-relative rectangle looks, for changed and same.
 a_snap() { rect[$1]=$2 && face[$1]=$(digest "$2"); }
 

@@ -1,6 +1,6 @@
 #include "platform/photo/jpeg_decoder.h"
 
-#include <QIODevice>
+#include <QByteArray>
 #include <QImageIOHandler>
 #include <QTransform>
 
@@ -140,13 +140,25 @@ namespace {
         return picture;
     }
 
-    // Only trivially destructible locals from here on: a failure jumps back into this frame.
-    bool run(Decoder& decoder, QSize cover, qint64 fileBytes, QImage& picture, std::vector<JSAMPLE>& cmykRow,
+    // Only trivially destructible locals from here on: a failure jumps back into this frame, from the decompressor's
+    // creation on (which fails when it cannot allocate, as setting up the source does for no data at all).
+    bool run(Decoder& decoder, const QByteArray& data, QSize cover, QImage& picture, std::vector<JSAMPLE>& cmykRow,
         Transformations& transformations)
     {
         jpeg_decompress_struct& info = decoder.info;
         if (setjmp(decoder.failed))
             return false;
+
+        jpeg_create_decompress(&info);
+        // With no backing store, libjpeg fails a decode whose coefficients (several scans) would pass this, before
+        // reading them (JERR_NO_BACKING_STORE), instead of growing.
+        info.mem->max_memory_to_use = picture_limits::maxJpegMemoryBytes;
+        decoder.progress.progress_monitor = checkScans;
+        info.progress = &decoder.progress;
+        // Data cut short ends in a JWRN_JPEG_EOF warning, which ends the decode.
+        jpeg_mem_src(
+            &info, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()));
+        const qint64 fileBytes = data.size();
 
         jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
         jpeg_read_header(&info, TRUE);
@@ -181,9 +193,8 @@ namespace {
 
 } // namespace
 
-QImage decodeJpeg(QIODevice& device, QSize cover)
+QImage decodeJpeg(const QByteArray& data, QSize cover)
 {
-    const QByteArray data = device.readAll();
     const auto decoder = std::make_unique<Decoder>();
     jpeg_decompress_struct& info = decoder->info;
     info.err = jpeg_std_error(&decoder->errors);
@@ -191,20 +202,12 @@ QImage decodeJpeg(QIODevice& device, QSize cover)
     decoder->errors.emit_message = emitMessage;
     decoder->errors.output_message = outputMessage;
     info.client_data = decoder.get();
-    jpeg_create_decompress(&info);
-    // With no backing store, libjpeg fails a decode whose coefficients (several scans) would pass this, before
-    // reading them (JERR_NO_BACKING_STORE), instead of growing.
-    info.mem->max_memory_to_use = picture_limits::maxJpegMemoryBytes;
-    decoder->progress.progress_monitor = checkScans;
-    info.progress = &decoder->progress;
-    // Data cut short ends in a JWRN_JPEG_EOF warning, which ends the decode.
-    jpeg_mem_src(
-        &info, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()));
 
     QImage picture;
     std::vector<JSAMPLE> cmykRow;
     Transformations transformations;
-    const bool decoded = run(*decoder, cover, data.size(), picture, cmykRow, transformations);
+    const bool decoded = run(*decoder, data, cover, picture, cmykRow, transformations);
+    // Also after a creation that failed half-way: libjpeg releases what it has made, and nothing before that.
     jpeg_destroy_decompress(&info);
     return decoded ? transformed(std::move(picture), transformations) : QImage();
 }

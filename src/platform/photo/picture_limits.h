@@ -19,9 +19,8 @@ inline constexpr qint64 maxWholePixels = 100'000'000;
 // megabytes whatever their size; the largest phone sensors save 200 megapixels (16320 x 12240).
 inline constexpr qint64 maxScaledPixels = 200'000'000;
 
-// The widest format Qt's readers decode into is 8 bytes a pixel (16 bits a channel). A reader may allocate what the
-// picture it declared needs at that width, and no more: a GIF frame larger than the screen it declares is refused
-// before it is allocated (tests/platform/photo/regressions/gif-screen-12320x189-frame-12442x12320.gif).
+// The widest format Qt's readers decode into is 8 bytes a pixel (16 bits a channel): Qt's readers may allocate what a
+// picture at the pixel cap needs at that width, and no more.
 inline constexpr qint64 maxBytesPerPixel = 8;
 
 // libjpeg's working memory. A baseline JPEG decoded at 1/8 needs a few megabytes; a progressive one (or any with

@@ -1,5 +1,6 @@
 #include "platform/photo/picture_loader.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <mutex>
 
 #include <malloc.h>
 
@@ -51,6 +53,14 @@ namespace {
         QuietScope& operator=(const QuietScope&) = delete;
     };
 
+    class TrimScope {
+    public:
+        TrimScope() = default;
+        ~TrimScope() { malloc_trim(0); }
+        TrimScope(const TrimScope&) = delete;
+        TrimScope& operator=(const TrimScope&) = delete;
+    };
+
     // Formats that smooth scaling takes as they are; any other it converts first, which for a large picture costs
     // several times the scaling itself.
     bool isScaledAsItIs(QImage::Format format)
@@ -61,35 +71,53 @@ namespace {
 
 } // namespace
 
-QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devicePixelRatio) const
+FilePictureLoader::FilePictureLoader()
+{
+    static std::once_flag limited;
+    std::call_once(limited, limitQtReaderAllocations);
+}
+
+std::optional<QByteArray> FilePictureLoader::read(const QString& path) const
 {
     // Directories, pipes and device nodes are no photos, and must not be read as if they were.
     if (!QFileInfo(path).isFile())
         return {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > picture_limits::maxFileBytes)
         return {};
-    QImage picture = decode(file, frameSize, devicePixelRatio);
-    // A large decode leaves freed memory in the heap's middle, where only trimming hands it back.
-    malloc_trim(0);
-    return picture;
+    QByteArray bytes = file.readAll();
+    // A file that grew while it was read may have grown past the cap.
+    if (file.error() != QFileDevice::NoError || bytes.size() > picture_limits::maxFileBytes)
+        return {};
+    return bytes;
 }
 
-QImage FilePictureLoader::decode(QIODevice& device, QSize frameSize, qreal devicePixelRatio) const
+QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devicePixelRatio) const
 {
+    const std::optional<QByteArray> bytes = read(path);
+    return bytes ? decode(*bytes, frameSize, devicePixelRatio) : QImage();
+}
+
+QImage FilePictureLoader::decode(const QByteArray& bytes, QSize frameSize, qreal devicePixelRatio) const
+{
+    // A large decode leaves freed memory in the heap's middle, where only trimming hands it back.
+    const TrimScope trim;
     const QSize target(
         int(std::round(frameSize.width() * devicePixelRatio)), int(std::round(frameSize.height() * devicePixelRatio)));
     if (target.isEmpty() || qint64(target.width()) * target.height() > picture_limits::maxWholePixels)
         return {};
-    if (device.size() > picture_limits::maxFileBytes)
+    if (bytes.size() > picture_limits::maxFileBytes)
         return {};
 
     const QuietScope quiet;
     const PngLimitScope pngLimit;
-    const QByteArray head = device.peek(64);
+    QByteArray shared = bytes;
+    QBuffer device(&shared);
+    device.open(QIODevice::ReadOnly);
+    const QByteArray head = bytes.left(64);
     QImage picture;
     if (isJpeg(head))
-        picture = decodeJpeg(device, target);
+        picture = decodeJpeg(bytes, target);
     else if (isHeif(head))
         picture = decodeHeif(device, target);
     else

@@ -1,21 +1,26 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
 #include <QtGlobal>
 
-class QIODevice;
+#include <optional>
 
 namespace photo {
 
-// Turns a picked file into a picture that exactly fills a photo frame.
+// Turns a picked file into a picture that exactly fills a photo frame, in two steps: reading the file, which may
+// block as long as the file system does (a stalled network mount, a phone unplugged mid-read) but costs no more than
+// the file, and decoding it, which costs the memory and the time the picture takes.
 // The panel holds a PictureLoader; tests hand in a fake, the program a FilePictureLoader.
 class PictureLoader {
 public:
     virtual ~PictureLoader() = default;
+    // The file's bytes, or nothing for what is no regular file, cannot be read or passes the file cap.
+    [[nodiscard]] virtual std::optional<QByteArray> read(const QString& path) const = 0;
     // A null image on any failure; never throws, never shows a message.
-    [[nodiscard]] virtual QImage load(const QString& path, QSize frameSize, qreal devicePixelRatio) const = 0;
+    [[nodiscard]] virtual QImage decode(const QByteArray& bytes, QSize frameSize, qreal devicePixelRatio) const = 0;
 };
 
 // Reads the photo formats people have, told apart by content, never by file name: JPEG through libjpeg
@@ -24,10 +29,13 @@ public:
 // picture_limits, and damaged files are refused quietly instead of being shown half-drawn.
 class FilePictureLoader final : public PictureLoader {
 public:
-    [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal devicePixelRatio) const override;
-    // Decodes from the current position of an open, random-access device (decoders seek back and forth, and the
-    // file cap needs the size); load() and fuzzing both come through here.
-    [[nodiscard]] QImage decode(QIODevice& device, QSize frameSize, qreal devicePixelRatio) const;
+    // The first one made sets what Qt's readers may allocate, for the whole process (the program makes its loader
+    // at start-up, before any picture is read).
+    FilePictureLoader();
+    [[nodiscard]] std::optional<QByteArray> read(const QString& path) const override;
+    [[nodiscard]] QImage decode(const QByteArray& bytes, QSize frameSize, qreal devicePixelRatio) const override;
+    // Both steps at once, for what is read where it is shown (the default photo, tests, benchmarks).
+    [[nodiscard]] QImage load(const QString& path, QSize frameSize, qreal devicePixelRatio) const;
 };
 
 } // namespace photo

@@ -16,23 +16,6 @@ namespace photo {
 
 namespace {
 
-    // Qt keeps one allocation limit for the whole process, so it is set for one decode and then put back.
-    class AllocationLimitScope {
-    public:
-        explicit AllocationLimitScope(qint64 pixels)
-            : m_previous(QImageReader::allocationLimit())
-        {
-            const qint64 bytes = pixels * picture_limits::maxBytesPerPixel;
-            QImageReader::setAllocationLimit(int(std::max<qint64>(1, (bytes + (1 << 20) - 1) >> 20))); // MiB
-        }
-        ~AllocationLimitScope() { QImageReader::setAllocationLimit(m_previous); }
-        AllocationLimitScope(const AllocationLimitScope&) = delete;
-        AllocationLimitScope& operator=(const AllocationLimitScope&) = delete;
-
-    private:
-        int m_previous;
-    };
-
     // What Qt's readers on Debian 12 take with the package's dependencies (Qt GUI's own and those of
     // qt6-image-formats-plugins), JPEG aside, most distinctive signature first: some readers' checks are loose (a
     // TGA starts as a cursor does, and almost any bytes that start with a zero pass for WBMP), so each reader is
@@ -105,6 +88,19 @@ namespace {
         return true;
     }
 
+    // Qt's GIF reader allocates the logical screen its file states, but reports the first frame's size when that
+    // screen is ten times the frame's or more: then what it reports is not what the picture costs. No photo is drawn
+    // that way, and Qt tells the screen no other way than by allocating it, so the loader reads it (the two fields
+    // after the signature, little-endian) and takes the file only when the two agree
+    // (tests/platform/photo/regressions/gif-screen-12320x189-frame-12442x12320.gif).
+    bool declaresItsScreen(const QByteArray& head, QSize declared)
+    {
+        return head.size() == 10
+            && declared
+            == QSize(
+                qFromLittleEndian<quint16>(head.constData() + 6), qFromLittleEndian<quint16>(head.constData() + 8));
+    }
+
     // An icon image is at most 256 pixels wide, no more than the frame needs: the largest fits it best.
     void jumpToLargestIcon(QImageReader& reader)
     {
@@ -121,6 +117,12 @@ namespace {
     }
 
 } // namespace
+
+void limitQtReaderAllocations()
+{
+    const qint64 bytes = picture_limits::maxWholePixels * picture_limits::maxBytesPerPixel;
+    QImageReader::setAllocationLimit(int((bytes + (1 << 20) - 1) >> 20)); // MiB, rounded up
+}
 
 QImage decodeWithQt(QIODevice& device)
 {
@@ -143,6 +145,7 @@ QImage decodeWithQt(QIODevice& device)
             continue;
         if (!isWhole(*source, format))
             return {};
+        const QByteArray head = source->peek(10);
         QImageReader reader(source, format);
         reader.setAutoDetectImageFormat(false);
         reader.setAutoTransform(true);
@@ -151,9 +154,8 @@ QImage decodeWithQt(QIODevice& device)
         // A BMP stored top row first reports its height negative; an unreadable header reports no size at all.
         const QSize declared = reader.size();
         const qint64 pixels = qint64(declared.width()) * std::abs(declared.height());
-        if (pixels > picture_limits::maxWholePixels)
+        if (pixels > picture_limits::maxWholePixels || (format == "gif" && !declaresItsScreen(head, declared)))
             return {};
-        const AllocationLimitScope limit(pixels);
         QImage picture;
         // Decoded whole: a scaled read scales a palette picture within its palette, which mangles it. A reader that
         // claims the data and cannot read it may have been wrong to claim it (the icon readers take a TGA for theirs),

@@ -12,4 +12,9 @@ namespace photo {
 // that is cut short.
 [[nodiscard]] QImage decodeWithQt(QIODevice& device);
 
+// Lets Qt's readers allocate, for one picture, what a picture at the pixel cap needs in the widest format they
+// decode into, and no more. Qt keeps one limit for the whole process, which the interface thread's own image loads
+// read too: it is set once, before the first decode (by the first FilePictureLoader made).
+void limitQtReaderAllocations();
+
 } // namespace photo

@@ -6,18 +6,22 @@
 
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
 #include "platform/controls/picture_frame.h"
+#include "platform/photo/jpeg_decoder.h"
 #include "platform/photo/picture_loader.h"
 
 using photo::FilePictureLoader;
@@ -265,11 +269,33 @@ private Q_SLOTS:
         QTEST(!picture.isNull(), "shown");
     }
 
-    // A frame with no pixels, or more than a picture may have, gets nothing.
+    // A frame with no pixels, or more than a picture may have, gets nothing; nor does JPEG data that libjpeg fails
+    // on while it is set up (none at all), before it reads a header.
     void refusesFramesNoPictureMayFill()
     {
         for (const auto& [frame, dpr] : { std::pair { QSize(0, 137), 1.0 }, { kFrame, 0.0 }, { kFrame, 72.0 } })
             QVERIFY(FilePictureLoader().load(kCorpus.filePath("png-rgb-8-bit.png"), frame, dpr).isNull());
+        QVERIFY(photo::decodeJpeg(QByteArray(), kFrame).isNull());
+    }
+
+    // Qt keeps one allocation limit for the whole process, which the interface thread's own image loads (the window
+    // icon, the file dialog's) read while photos decode on other threads: decoding leaves it as it was set.
+    void leavesQtsAllocationLimitAlone()
+    {
+        const FilePictureLoader loader;
+        const int limit = QImageReader::allocationLimit();
+        std::atomic<bool> done = false;
+        std::thread decoding([&] {
+            for (int round = 0; round < 3; ++round)
+                for (const QString& name : kCorpus.entryList(QDir::Files))
+                    Q_UNUSED(loader.load(kCorpus.filePath(name), kFrame, 1.0))
+            done = true;
+        });
+        QSet<int> seen;
+        while (!done)
+            seen << QImageReader::allocationLimit();
+        decoding.join();
+        QCOMPARE(seen, QSet<int> { limit });
     }
 
     // After the corpus once (the libraries are loaded by then), another round of it, a 12-megapixel progressive JPEG
@@ -280,7 +306,8 @@ private Q_SLOTS:
     void givesMemoryBack()
     {
 #ifdef SCOREBOARD_SANITIZED
-        QSKIP("AddressSanitizer keeps freed memory in quarantine; its leak check covers the loads instead");
+        QSKIP("A sanitizer's allocator keeps freed memory to itself; the AddressSanitizer build's leak check covers "
+              "the loads");
 #endif
         const QString progressive = greyJpeg(m_dir.filePath("progressive.jpg"), { 4000, 3000 }, true);
         const QString phone = greyJpeg(m_dir.filePath("phone.jpg"), { 12000, 9000 });
