@@ -9,7 +9,8 @@
 #                       debootstrap, the installed program started there as its desktop entry says and put through
 #                       the real-window rows start and close_f4 (the chroot shares the host's abstract X socket),
 #                       then purged without a trace. Needs root and the Debian mirror, else skipped (77). The minimal
-#                       root and apt's downloads are kept in WORK_DIR/../clean-root-cache; a week-old root is made anew.
+#                       root of this release and apt's downloads are kept outside the clone, in SCOREBOARD_CACHE
+#                       (/var/cache/scoreboard)/clean-root; a week-old root is made anew.
 #
 # usage: check.sh BUILD_DIR WORK_DIR PART   (SCOREBOARD_DEBIAN_MIRROR names another mirror)
 # shellcheck disable=SC2016,SC2034,SC1091 # the conditions are single-quoted to be evaluated, and so reported, as written
@@ -73,12 +74,15 @@ CHECKS
 package_clean_root)
     ((EUID == 0)) || { echo "SKIP: debootstrap and chroot need root" && exit 77; }
     offline() { ! grep -qiE 'Failed getting release|download|resolve|Temporary failure|Failed to fetch|connect|unreachable' "$1" || { echo "SKIP: no Debian mirror (see $1)" && exit 77; }; }
-    mirror=${SCOREBOARD_DEBIAN_MIRROR:-http://deb.debian.org/debian} cache=$(dirname "$work")/clean-root-cache root=$work/root
+    mirror=${SCOREBOARD_DEBIAN_MIRROR:-http://deb.debian.org/debian} cache=${SCOREBOARD_CACHE:-/var/cache/scoreboard}/clean-root root=$work/root
     minbase=$cache/minbase-$(. /etc/os-release && echo "$VERSION_CODENAME") && trap 'rm -rf --one-file-system "$root"' EXIT
-    mkdir -p "$cache/apt" && find "$cache" -maxdepth 1 -name "${minbase##*/}" -mtime +7 -exec rm -rf --one-file-system {} +
-    [[ -d $minbase ]] || { debootstrap --variant=minbase "${minbase##*-}" "$minbase.part" "$mirror" >"$work/debootstrap.log" 2>&1 &&
+    # One check at a time makes, renews or copies the root that every build on this machine shares.
+    { mkdir -p "$cache/apt" && exec 8>"$cache/lock" && flock 8; } || die "could not lock $cache"
+    find "$cache" -maxdepth 1 -name "${minbase##*/}" -mtime +7 -exec rm -rf --one-file-system {} +
+    [[ -d $minbase ]] || { rm -rf --one-file-system "$minbase.part" && debootstrap --variant=minbase "${minbase##*-}" "$minbase.part" "$mirror" >"$work/debootstrap.log" 2>&1 &&
         mv "$minbase.part" "$minbase"; } || { offline "$work/debootstrap.log" && die "debootstrap; see $work/debootstrap.log"; }
     cp -a "$minbase" "$root" || die "could not copy $minbase"
+    exec 8>&-
     in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
     cp "$deb" "$root/tmp/" && find "$cache/apt" -name '*.deb' -exec cp -t "$root/var/cache/apt/archives/" {} +
     in_root apt-get -q -o Acquire::Retries=3 update >"$work/apt.log" 2>&1 || { offline "$work/apt.log" && die "apt-get update; see $work/apt.log"; }

@@ -4,6 +4,8 @@
 #include <QLibrary>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -14,6 +16,28 @@
 namespace photo {
 
 namespace {
+
+    // libheif 1.19 and later hold a context to limits of their own, whose defaults are not the loader's caps. Their
+    // struct grows by versions, each keeping the fields before it; this is the first version, which every such libheif
+    // takes (the headers of an older one, as on Debian 12, do not have it).
+    struct SecurityLimits {
+        uint8_t version;
+        uint64_t maxImagePixels;
+        uint64_t maxTiles;
+        uint32_t maxBayerPatternPixels;
+        uint32_t maxItems;
+        uint32_t maxColourProfileBytes;
+        uint64_t maxMemoryBlockBytes;
+        uint32_t maxComponents;
+        uint32_t maxExtentsPerItem;
+        uint32_t maxEntityGroupSize;
+        uint32_t maxChildrenPerBox;
+    };
+#if LIBHEIF_NUMERIC_VERSION >= 0x01130000
+    static_assert(offsetof(heif_security_limits, max_image_size_pixels) == offsetof(SecurityLimits, maxImagePixels)
+        && offsetof(heif_security_limits, max_memory_block_size) == offsetof(SecurityLimits, maxMemoryBlockBytes)
+        && offsetof(heif_security_limits, max_children_per_box) == offsetof(SecurityLimits, maxChildrenPerBox));
+#endif
 
     // libheif brings four video codecs whose start-up work would cost the program a quarter of its start-up time,
     // so it is loaded the first time a picked file could be one of its pictures, and never before.
@@ -46,6 +70,9 @@ namespace {
     X(image_get_width)                                                                                                 \
     X(image_get_height)
         SCOREBOARD_HEIF_FUNCTIONS(SCOREBOARD_HEIF_FUNCTION)
+        // Only in libheif 1.19 and later.
+        SecurityLimits* (*context_get_security_limits)(const heif_context*) = nullptr;
+        heif_error (*context_set_security_limits)(heif_context*, const SecurityLimits*) = nullptr;
     };
 
     // Null when libheif is not installed or not the version built against.
@@ -59,6 +86,10 @@ namespace {
     table->name = reinterpret_cast<decltype(table->name)>(library.resolve("heif_" #name));                             \
     complete = complete && table->name;
             SCOREBOARD_HEIF_FUNCTIONS(SCOREBOARD_HEIF_RESOLVE)
+            table->context_get_security_limits = reinterpret_cast<decltype(table->context_get_security_limits)>(
+                library.resolve("heif_context_get_security_limits"));
+            table->context_set_security_limits = reinterpret_cast<decltype(table->context_set_security_limits)>(
+                library.resolve("heif_context_set_security_limits"));
             return complete ? std::unique_ptr<const Heif>(std::move(table)) : nullptr;
         }();
         return loaded.get();
@@ -145,6 +176,30 @@ namespace {
         return owned;
     }
 
+    // libheif refuses a picture beyond its limits, which are set from the loader's caps for the picture chosen: coded
+    // at most maxCodedPadding beyond each side it states (a tiled picture is put together at the size its grid
+    // declares, which libheif does not hold to the size the file states:
+    // tests/platform/photo/regressions/heic-48x32-declares-grid-26979x28275.heic), no buffer wider than
+    // maxBytesPerPixel for each of those pixels nor, for coded data, larger than a file may be.
+    void limitTo(heif_context* context, QSize picture)
+    {
+        using namespace picture_limits;
+        if (!heif()->context_get_security_limits || !heif()->context_set_security_limits) {
+            // Before 1.19 the one limit is a side, which a coded side may not reach.
+            heif()->context_set_maximum_image_size_limit(
+                context, std::max(picture.width(), picture.height()) + maxCodedPadding + 1);
+            return;
+        }
+        const auto coded = quint64(picture.width() + maxCodedPadding) * quint64(picture.height() + maxCodedPadding);
+        SecurityLimits limits;
+        std::memcpy(&limits, heif()->context_get_security_limits(context), sizeof limits);
+        // The later versions' fields keep libheif's defaults.
+        limits.version = 1;
+        limits.maxImagePixels = coded;
+        limits.maxMemoryBlockBytes = std::max(quint64(maxFileBytes), coded * maxBytesPerPixel);
+        heif()->context_set_security_limits(context, &limits);
+    }
+
 } // namespace
 
 bool isHeif(const QByteArray& head)
@@ -183,12 +238,7 @@ QImage decodeHeif(QIODevice& device, QSize cover)
         return {};
     const heif_image_handle* chosen = thumbnail ? thumbnail.get() : primary;
 
-    // A tiled picture is put together at the size its grid declares, which libheif does not hold to the size the
-    // file states (tests/platform/photo/regressions/heic-48x32-declares-grid-26979x28275.heic): libheif refuses any
-    // picture whose coded side reaches this limit.
-    const QSize chosenSize = storedSize(chosen);
-    heif()->context_set_maximum_image_size_limit(
-        context.get(), std::max(chosenSize.width(), chosenSize.height()) + picture_limits::maxCodedPadding + 1);
+    limitTo(context.get(), storedSize(chosen));
     const bool alpha = heif()->image_handle_has_alpha_channel(chosen) != 0;
     const Owned<heif_decoding_options> options(heif()->decoding_options_alloc());
     options->convert_hdr_to_8bit = 1;

@@ -104,6 +104,16 @@ open(sys.argv[2], 'wb').write(d.replace(b'pitm\0\0\0\0\0\1', b'pitm\0\0\0\0\0\4'
     "$out/heic-thumbnail-of-another-picture.heic" "$out/heic-primary-item-names-a-thumbnail.heic"
 im avif.avif avif -quality 90 && convert rgba.png -quality 90 "avif:$out/avif-with-alpha.avif"
 
+# At the cap of a picture decoded whole, kept out of the corpus's rounds in large/: 100 megapixels in tiles of 512, as
+# cameras store large photos. Only heif-enc 1.17 and later tile (Debian 13's, not 12's); elsewhere the file is kept.
+if heif-enc --help 2>&1 | grep -q -- --tiled-input; then
+    colours=(e03020 30b040 2050c0 f0d020) && mkdir tiles
+    for c in "${colours[@]}"; do convert -size 512x512 "xc:#$c" "$c.png"; done
+    for y in $(seq 20); do for x in $(seq 20); do cp "${colours[(y > 10) * 2 + (x > 10)]}.png" tiles/tile-$y-$x.png; done; done
+    heic ../large/heic-grid-10000x10000.heic tiles/tile-1-1.png -T --tiled-image-width 10000 --tiled-image-height 10000
+    dpkg-query -W -f='${Package} ${Version}\n' libheif-examples libheif-plugin-x265 >"$here/large/VERSIONS"
+fi
+
 # The other formats of Qt's readers. TGA as ImageMagick writes it, without the optional TrueVision 2.0 footer (and
 # starting as a cursor does), with alpha, and with the footer. Stored top row first, as ImageMagick stores it: it
 # leaves its rows in that order when it declares the bottom-left origin, which other decoders then turn upside down.
