@@ -2,9 +2,17 @@
 # The real-window checks. Each row of the table in rows starts the program on a window system of its own
 # (see there), sends it keys, clicks and window-manager requests, and reads back what the window system says
 # (windows, geometry, stacking, focus) and what the screen shows. A row fails at its first step that does not
-# hold; the others run on.
+# hold; the others run on. How the harness sees the windows:
+#   X11: the X server's windows, properties and screen, whichever window manager runs.
+#   Weston: the screen of its window on Xvfb, where the program's windows have no X ids: the panel and backdrop are
+#     found by their green; keys and the pointer reach the program through that window.
+#   GNOME's and Plasma's compositors run headless, with nothing to screenshot: there the program's own protocol log
+#     (WAYLAND_DEBUG) says which windows it shows, at what size, what it asked of the compositor and where the
+#     keyboard is, but not where a window stands, what it shows or how they stack. Keys reach GNOME's through its
+#     remote-desktop service; Plasma's takes no input from the harness.
 #
-# usage: run.sh PROGRAM [ROW...]   (every row when none is named)
+# usage: run.sh PROGRAM [ROW[@MANAGER]...]   (every row when none is named; a row under each of its managers
+#   unless one is named)
 # Environment: XS_ARTIFACTS, the folder where each row leaves its logs (a temporary one by default);
 # shellcheck disable=SC2317,SC2329 # the steps and checks are called by name from the table
 # shellcheck disable=SC2046,SC2206 # ImageMagick's arguments and points split on purpose (globs are off)
@@ -36,6 +44,33 @@ grab() { import -silent -window root -screen "$SRC"; }
 # box: BX BY BW BH, the bounding box of the pure 008000 pixels: the program's green, on Weston where its
 # windows have no X ids.
 box() { grab && read -r BW BH BX BY < <(convert "$SRC" -fill black +opaque '#008000' -trim -format '%w %h %X %Y\n' info: 2>/dev/null); }
+# wl_log: the program's protocol log, one message a line as "[-> ]interface@id.message(arguments)": libwayland 1.23
+# writes interface#id and may name the event queue in braces before a message; older ones write interface@id.
+wl_log() {
+    sed -E 's/^\[[^]]*\] +//; s/^\{[^}]*\} +//; s/([A-Za-z_][A-Za-z0-9_]*)#([0-9]+)/\1@\2/g' "$A/scoreboard.2"
+}
+# wl_windows: what the protocol log says of each window, a line each: NAME MAPPED SIZE ACTIVE MINIMISED MAXIMISED
+# ABOVE, of the window's latest toplevel: 1 while it stands with a buffer; its last configured size; 1 while it has
+# the keyboard; 1 from a minimise request to its next keyboard focus; 1 while it asks to be maximised; the window it
+# asks to be kept above.
+wl_windows() {
+    wl_log | awk 'function named(t) { return title[t] == "\"TarnelloV1.9\"" ? "panel" : title[t] == "\"Form2\"" ? "backdrop" : "-" }
+        { gsub(/[(),]/, " "); if ($1 == "->") { $1 = ""; $0 = $0 } split($1, m, "."); o = m[1]; k = o in mapped }
+        m[2] == "get_xdg_surface" { surface[$4] = $5 }
+        m[2] == "get_toplevel" { o = $4; of[surface[m[1]]] = o; mapped[o] = act[o] = min[o] = max[o] = 0; size[o] = above[o] = "-" }
+        k && m[2] == "set_title" { title[o] = $2; latest[named(o)] = o }
+        k && m[2] == "configure" && $2 > 0 { size[o] = $2 "x" $3 }
+        k && m[2] == "destroy" { mapped[o] = 0 }
+        k && m[2] == "set_parent" { above[o] = $2 }
+        k && m[2] == "set_minimized" { min[o] = 1 }
+        k && m[2] ~ /^(un)?set_maximized$/ { max[o] = m[2] == "set_maximized" }
+        m[2] == "attach" && (t = of[o]) != "" { mapped[t] = $2 != "nil" }
+        m[1] ~ /^wl_keyboard@/ && m[2] ~ /^(enter|leave)$/ && (t = of[$3]) != "" { act[t] = m[2] == "enter"; if (act[t]) min[t] = 0 }
+        END { for (i = split("panel backdrop", n, " "); i > 0; i--) { o = latest[n[i]]
+            print n[i], mapped[o] + 0, (o == "" ? "-" : size[o]), act[o] + 0, min[o] + 0, max[o] + 0, named(above[o]) } }'
+}
+# wl WINDOW: MAPPED SIZE ACTIVE MINIMISED MAXIMISED ABOVE of that window, from wl_windows.
+wl() { read -r _ MAPPED SIZE ACTIVE MINIMISED MAXIMISED ABOVE < <(wl_windows | grep "^$1 ") && SEEN="$1: $MAPPED $SIZE $ACTIVE $MINIMISED $MAXIMISED $ABOVE"; }
 # origin: PX PY, the panel's corner on the screen.
 origin() { if [[ $kind == x11 ]]; then geom "${win[panel]}" && PX=$X PY=$Y && grab; else box && PX=$((BX)) PY=$((BY)); fi; }
 # crop X0,Y0,X1,Y1: ImageMagick's arguments for that panel-relative rectangle.
@@ -49,14 +84,24 @@ found() {
 
 # --- Checks: each sets SEEN to what it found ----------------------------------------------------------------------
 
-# mapped WINDOW [X Y WxH]: viewable (it and its ancestors mapped), at that place and size.
-c_mapped() { geom "${win[$1]}" && SEEN="$X $Y ${W}x$H $MAP" && [[ $MAP == IsViewable && ($# == 1 || "${*:2}" == "$X $Y ${W}x$H") ]]; }
-c_unmapped() { geom "${win[$1]}" && SEEN=$MAP && [[ $MAP == IsUnMapped ]]; }
-# Minimised, in the ICCCM's word or the EWMH's.
-c_iconic() { SEEN=$(xprop -id "${win[$1]}" WM_STATE _NET_WM_STATE) && [[ $SEEN == *Iconic* || $SEEN == *_HIDDEN* ]]; }
+# mapped WINDOW [X Y WxH]: viewable (it and its ancestors mapped) and not minimised, at that place and size. A
+# compositing window manager keeps a minimised window mapped: its WM_STATE says Iconic.
+c_mapped() {
+    [[ $view == protocol ]] && { wl "$1" && ((MAPPED && !MINIMISED)); return; }
+    geom "${win[$1]}" && SEEN="$X $Y ${W}x$H $MAP" && [[ $MAP == IsViewable && ($# == 1 || "${*:2}" == "$X $Y ${W}x$H") ]] &&
+        ! xprop -id "${win[$1]}" WM_STATE | grep -q Iconic
+}
+c_unmapped() { if [[ $view == protocol ]]; then wl "$1" && ((!MAPPED)); else geom "${win[$1]}" && SEEN=$MAP && [[ $MAP == IsUnMapped ]]; fi; }
+# Minimised, in the ICCCM's word or the EWMH's; on Wayland, asked for and the keyboard gone.
+c_iconic() {
+    [[ $view == protocol ]] && { wl "$1" && ((MINIMISED && !ACTIVE)); return; }
+    SEEN=$(xprop -id "${win[$1]}" WM_STATE _NET_WM_STATE) && [[ $SEEN == *Iconic* || $SEEN == *_HIDDEN* ]]
+}
 # above UPPER LOWER: in the window manager's stacking order, bottom to top.
 c_above() { SEEN=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g') && [[ " $SEEN " =~ " ${win[$2]} "(.* )?"${win[$1]} " ]]; }
-c_active() { SEEN=$(xprop -root _NET_ACTIVE_WINDOW | sed 's/.*# //; s/,.*//') && [[ $SEEN == "${win[$1]}" ]]; }
+c_active() {
+    [[ $view == protocol ]] && { wl "$1" && ((ACTIVE)); return; }
+    SEEN=$(xprop -root _NET_ACTIVE_WINDOW | sed 's/.*# //; s/,.*//') && [[ $SEEN == "${win[$1]}" ]]; }
 # moved DX DY: the panel is that far from where it opened.
 c_moved() { origin && SEEN="$((PX - PX0)) $((PY - PY0))" && [[ $SEEN == "$1 $2" ]]; }
 # pixel RRGGBB POINT...: each panel-relative X,Y (or @X,Y on the screen) shows that colour.
@@ -67,12 +112,17 @@ c_pixel() {
 }
 # yellow N: at least N pixels of the score squares' FFFF80 on the screen (less their digits: 2 x 161 x 161).
 c_yellow() { grab && SEEN=$(convert "$SRC" -fill black +opaque '#FFFF80' -fill white -opaque '#FFFF80' -format '%[fx:round(mean*w*h)]' info:) && ((SEEN >= $1)); }
-# Full screen: the backdrop covers the screen (on Weston its output) and the panel is in front of it.
+# Full screen: the backdrop covers the screen (on Weston its output) and the panel is in front of it; seen in the
+# protocol, the backdrop maximised to the output and the panel active and asking to be kept above it.
 c_fullscreen() {
     [[ $kind == x11 ]] && { c_mapped backdrop 0 0 "${XS_WIDTH}x$XS_HEIGHT" && c_above panel backdrop; return; }
+    [[ $view == protocol ]] && { wl backdrop && ((MAPPED && MAXIMISED)) && [[ $SIZE == "$OUT" ]] && c_mapped panel &&
+        ((ACTIVE)) && [[ $ABOVE == backdrop ]]; return; }
     box && SEEN="green ${BW}x$BH$BX$BY" && [[ ${BW}x$BH$BX$BY == "$OUT" ]] && c_yellow 30000
 }
-c_windowed() { if [[ $kind == x11 ]]; then c_unmapped backdrop; else box && SEEN="green ${BW}x$BH" && [[ ${BW}x$BH == 657x512 ]]; fi; }
+c_windowed() {
+    [[ $view == protocol ]] && { c_unmapped backdrop && c_mapped panel && [[ $SIZE == 657x512 ]]; return; }
+    if [[ $kind == x11 ]]; then c_unmapped backdrop; else box && SEEN="green ${BW}x$BH" && [[ ${BW}x$BH == 657x512 ]]; fi; }
 # icons WxH...: the panel's window icon holds these images, none of them a smaller one doubled.
 c_icons() {
     SEEN=$(xprop -len 9999999 -id "${win[panel]}" -notype -f _NET_WM_ICON 32c _NET_WM_ICON | tr -d , | awk '{
@@ -91,16 +141,35 @@ c_exit() {
 }
 # out FD LINES [PATTERN]: the program's stdout (1) or stderr (2) has LINES lines (- for any) and a match for
 # the Perl PATTERN (^ and $ at line ends; \s for a space).
+# On Wayland, stderr holds the protocol log, read as wl_log writes it.
 c_out() {
-    SEEN=$(head -c 300 "$A/scoreboard.$1") && [[ $2 == - || $(grep -c '' "$A/scoreboard.$1") == "$2" ]] &&
-        { [[ -z ${3:-} ]] || grep -qzP "(?m)$3" "$A/scoreboard.$1"; }
+    local file=$A/scoreboard.$1
+    [[ $kind == wayland && $1 == 2 ]] && wl_log >"$A/protocol" && file=$A/protocol
+    SEEN=$(head -c 300 "$file") && [[ $2 == - || $(grep -c '' "$file") == "$2" ]] &&
+        { [[ -z ${3:-} ]] || grep -qzP "(?m)$3" "$file"; }
 }
 
 # --- Actions ---------------------------------------------------------------------------------------------------
 
 # Qt ignores keys sent to a window, so they go through the server's focus: the panel's (on Weston, the
-# compositor's window) once the window manager has made it active.
-a_key() { timeout 5 xdotool windowactivate --sync "${win[target]}" &>/dev/null; xs_wait_until "$T" c_active target && xdotool key --clearmodifiers "$@"; }
+# compositor's window) once the window manager has made it active. GNOME's compositor gets them from its remote
+# desktop, as keysyms.
+a_key() {
+    [[ $view == protocol ]] && { local key && for key; do chord "$key"; done; return; }
+    timeout 5 xdotool windowactivate --sync "${win[target]}" &>/dev/null; xs_wait_until "$T" c_active target && xdotool key --clearmodifiers "$@"
+}
+# chord KEY...: keys held together, by their X names (F1 to F12, Escape, Tab, Alt_L, Shift_L, a letter).
+chord() {
+    [[ -n ${KEYS:-} ]] || xs_die "$name: $manager takes no keys from here"
+    local key out=()
+    for key; do case $key in
+        F*) out+=("$(printf %x $((0xffbd + ${key#F})))") ;;
+        Escape) out+=(ff1b) ;; Tab) out+=(ff09) ;; Alt_L) out+=(ffe9) ;; Shift_L) out+=(ffe1) ;;
+        ?) out+=("$(printf %x "'$key")") ;;
+        *) xs_die "$name: no keysym for $key" ;;
+    esac; done
+    echo "${out[*]}" >&"$KEYS"
+}
 a_press() { origin && xdotool mousemove --sync $((PX + ${2%,*})) $((PY + ${2#*,})) mousedown "$1"; }
 # move DX DY [STEPS]: the pointer, in equal steps, each waiting for the pointer alone, as a hand would.
 a_move() {
@@ -110,9 +179,18 @@ a_move() {
 a_release() { xdotool mouseup "$1"; }
 a_drag() { a_press "$1" "$2" && a_move "$3" "$4" "$5" && a_release "$1"; }
 a_click() { xdotool mousemove --sync "$1" "$2" click 1; }
-# As a taskbar brings a window back, and as Alt+F4 or a taskbar closes one; destroyed by another client.
-a_restore() { wmctrl -i -a "${win[panel]}"; }
-a_wmclose() { wmctrl -i -c "${win[$1]}"; }
+# As a taskbar brings a window back, and as Alt+F4 or a taskbar closes one; destroyed by another client. Without
+# a taskbar, GNOME's compositor brings the panel back with Alt+Tab and closes the window with the keyboard (the
+# panel); Plasma's closes a window when a script of its own asks.
+a_restore() { if [[ $view == protocol ]]; then chord Alt_L Tab; else wmctrl -i -a "${win[panel]}"; fi; }
+a_wmclose() {
+    [[ $view != protocol ]] && { wmctrl -i -c "${win[$1]}"; return; }
+    [[ $manager == mutter ]] && { [[ $1 == panel ]] && c_active panel && chord Alt_L F4; return; }
+    local title=TarnelloV1.9 && [[ $1 == backdrop ]] && title=Form2
+    echo "for (const w of workspace.clientList()) if (w.caption == '$title') w.closeWindow();" >"$A/close.js"
+    kwin_call loadScript "string:$A/close.js" string:close && kwin_call start
+}
+kwin_call() { dbus-send --bus="$XS_BUS" --print-reply --dest=org.kde.KWin /Scripting "org.kde.kwin.Scripting.$1" "${@:2}" >/dev/null; }
 a_destroy() { xdotool windowclose "${win[$1]}"; }
 # grey NAME W H: a 16-bit grey PGM of W x H in the row's folder (sparse, so writing it costs nothing), a
 # picture that takes a while to decode.
@@ -137,17 +215,23 @@ holds() { local end=$(($(xs_now_ms) + $1)) && until (($(xs_now_ms) > end)); do c
 # --- Rows ------------------------------------------------------------------------------------------------------
 
 launch() { xs_launch scoreboard env "$@" "${envs[@]}" "$program" "${args[@]}" && PID=$XS_PID; }
-start_weston() {
-    printf '[shell]\nbackground-color=0xff202020\npanel-position=none\n' >"$A/weston.ini"
-    xs_launch weston weston --config="$A/weston.ini" --use-pixman --socket="$sock" --width=1280 --height=800 "$@" && PID=$XS_PID
+
+# managers ROW: the window managers or compositors a row runs under, the first its default.
+managers() {
+    local kind
+    read -r _ kind _ < <(grep -m1 "^$1 " "$here/rows") || xs_die "no row '$1' in $here/rows"
+    kind=$(sed -E 's/:[0-9]+x[0-9]+$//' <<<"$kind")
+    case $kind in x11) echo openbox ;; wayland) echo weston ;; none) echo none ;; *) tr , '\n' <<<"${kind#*:}" ;; esac
 }
 
+# run_row ROW MANAGER
 run_row() {
-    local line words w step envs=() args=() SEEN=''
+    local line words w step envs=() args=() SEEN='' KEYS=''
     line=$(grep -m1 "^$1 " "$here/rows") || xs_die "no row '$1' in $here/rows"
     read -ra words <<<"${line%%|*}"
-    name=$1 kind=${words[1]%%:*} sock=scoreboard-$$ A=$base/$1 SRC=$base/$1/screen.miff
-    [[ ${words[1]} == *:* ]] && w=${words[1]#*:} && XS_WIDTH=${w%x*} XS_HEIGHT=${w#*x}
+    name=$1 manager=$2 kind=${words[1]%%:*} sock=scoreboard-$$ A=$base/$1${3:+_$2} SRC=$A/screen.miff
+    view=$kind && [[ $kind == wayland ]] && view=protocol && [[ $manager == weston ]] && view=screen
+    [[ ${words[1]} =~ :([0-9]+)x([0-9]+)$ ]] && XS_WIDTH=${BASH_REMATCH[1]} XS_HEIGHT=${BASH_REMATCH[2]}
     rm -rf "$A" && mkdir -p "$A" && XS_ARTIFACTS=$A && printf '<fontconfig/>\n' >"$A/no-fonts.conf"
     for ((w = 2; w < ${#words[@]}; w++)); do
         [[ ${words[w]} == -- ]] && args=("${words[@]:w+1}") && break
@@ -157,16 +241,18 @@ run_row() {
     export XDG_RUNTIME_DIR=$A/runtime && mkdir -p -m 700 "$XDG_RUNTIME_DIR"
     case $kind in
     none) launch -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ;;
-    weston)
-        xs_start && start_weston --backend=x11-backend.so
-        xs_wait_until "$T" found target "Weston Compositor - screen0" && geom "${win[target]}" || xs_die "$name: no Weston window"
-        OUT=${W}x$H+$X+$Y
-        # Weston shows no client before its shell has drawn the background.
-        xs_wait_until "$T" c_pixel 202020 "@$((X + 640)),$((Y + 400))" || xs_die "$name: Weston's shell drew nothing"
+    wayland)
+        xs_start_compositor "$manager" "$sock" && OUT=1920x1080 PID=$XS_WM_PID
+        if [[ $manager == weston ]]; then
+            xs_wait_until "$T" found target "Weston Compositor - screen0" && geom "${win[target]}" || xs_die "$name: no Weston window"
+            OUT=${W}x$H+$X+$Y
+            # Weston shows no client before its shell has drawn the background.
+            xs_wait_until "$T" c_pixel 202020 "@$((X + 640)),$((Y + 400))" || xs_die "$name: Weston's shell drew nothing"
+        fi
         launch QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$sock" WAYLAND_DEBUG=client
         ;;
     x11)
-        xs_start
+        xs_start "$manager"
         launch
         xs_wait_until "$T" found panel TarnelloV1.9 && xs_wait_until "$T" check mapped panel + pixel 008000 10,100 ||
             xs_die "$name: no panel painted green; see $A"
@@ -175,8 +261,15 @@ run_row() {
         win[target]=${win[panel]}
         ;;
     esac
-    [[ $kind == @(x11|none) ]] || xs_wait_until "$T" c_windowed || xs_die "$name: no panel on Weston's output (saw $SEEN); see $A"
-    [[ $kind == none ]] || { origin && PX0=$PX PY0=$PY; }
+    [[ $kind == @(x11|none) ]] || xs_wait_until "$T" c_windowed || xs_die "$name: no panel on $manager's output (saw $SEEN); see $A"
+    if [[ $manager == mutter && $kind == wayland ]]; then
+        # The remote desktop's keyboard joins the seat with a key once it is set up, and that key is lost: Shift
+        # until the panel has the keyboard.
+        # Opened both ways, so neither end waits for the other.
+        mkfifo "$A/keys" && exec {KEYS}<>"$A/keys" && xs_launch keys env DBUS_SESSION_BUS_ADDRESS="$XS_BUS" /usr/bin/python3 "$here/remote_keys.py" "$A/keys"
+        xs_wait_until "$T" eval 'chord Shift_L && sleep 0.2 && c_active panel' || xs_die "$name: the keyboard did not reach the panel ($SEEN); see $A"
+    fi
+    [[ $kind == none || $view == protocol ]] || { origin && PX0=$PX PY0=$PY; }
     IFS=';' read -ra words <<<"${line#*|}"
     for w in "${words[@]}"; do
         read -ra step <<<"$w" && ((${#step[@]})) || continue
@@ -185,7 +278,7 @@ run_row() {
         elif [[ $step == hold ]]; then holds "${step[@]:1}"
         elif [[ $step == within ]]; then xs_wait_until "${step[1]}" check "${step[@]:2}"
         else xs_wait_until "$T" check "${step[@]}"; fi && continue
-        [[ $kind == none ]] || { grab && convert "$SRC" "$A/failed.png"; }
+        [[ $kind == none || $view == protocol ]] || { grab && convert "$SRC" "$A/failed.png"; }
         xs_die "$name: '${step[*]}' did not hold; saw: $SEEN (logs in $A)"
     done
 }
@@ -194,9 +287,16 @@ rows=("$@")
 ((${#rows[@]})) || mapfile -t rows < <(sed -n 's/^\([a-z0-9_]*\) .*/\1/p' "$here/rows")
 passed=0 failed=0
 for row in "${rows[@]}"; do
-    start=$(xs_now_ms)
-    if (run_row "$row"); then passed=$((passed + 1)) && result=ok; else failed=$((failed + 1)) && result=FAIL; fi
-    printf '%-4s %-22s %6d ms\n' "$result" "$row" $(($(xs_now_ms) - start))
+    mapfile -t all < <(managers "${row%@*}")
+    [[ $row == *@* ]] && chosen=("${row#*@}") || chosen=("${all[@]}")
+    for manager in "${chosen[@]}"; do
+        start=$(xs_now_ms)
+        # Logs in the row's folder, for a manager other than the row's first in ROW_MANAGER.
+        if (run_row "${row%@*}" "$manager" $([[ $manager == "${all[0]}" ]] || echo other)); then
+            passed=$((passed + 1)) && result=ok
+        else failed=$((failed + 1)) && result=FAIL; fi
+        printf '%-4s %-30s %6d ms\n' "$result" "${row%@*}@$manager" $(($(xs_now_ms) - start))
+    done
 done
 echo "window: $passed passed, $failed failed"
 ((failed == 0))
