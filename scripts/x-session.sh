@@ -95,11 +95,11 @@ xs_manager() {
         ready="[[ -S \$XDG_RUNTIME_DIR/$2 ]] && xs_bus_has org.gnome.Mutter.RemoteDesktop"
         ;;
     wayland-kwin)
-        # Plasma's binary carries a file capability (CAP_SYS_RESOURCE, to raise its limits) that a sandbox without
-        # it in its bounding set cannot exec; a copy without the capability runs the same (named as the original,
-        # which its platform plugin checks).
+        # Plasma's binary carries file capabilities (Debian 12's CAP_SYS_RESOURCE, to raise its limits) that a
+        # sandbox without them in its bounding set cannot exec (EPERM); a copy without them runs the same (named as
+        # the original, which its platform plugin checks).
         cmd=(kwin_wayland --virtual --no-lockscreen --socket="$2" --width=1920 --height=1080)
-        if (($(("0x$(sed -n 's/^CapBnd:\t//p' /proc/self/status)" >> 24 & 1)) == 0)); then
+        if kwin_wayland --version &>/dev/null; (($? == 126)); then
             mkdir -p "$XS_ARTIFACTS/kwin" && cp /usr/bin/kwin_wayland "$XS_ARTIFACTS/kwin/" && cmd[0]=$XS_ARTIFACTS/kwin/kwin_wayland
         fi
         ready="[[ -S \$XDG_RUNTIME_DIR/$2 ]] && xs_bus_has org.kde.KWin"
@@ -114,9 +114,11 @@ xs_manager() {
     fi
     "${own[@]}" "${cmd[@]}" >"$XS_ARTIFACTS/$1.log" 2>&1 &
     XS_WM_PID=$! XS_BUS=$DBUS_SESSION_BUS_ADDRESS
-    xs_wait_until 30000 eval "xs_exited \$XS_WM_PID || { $ready; } 2>/dev/null" &&
-        ! xs_exited $XS_WM_PID || xs_die "$1 did not start${XS_XVFB_PID:+ on $DISPLAY}$(xs_exited "${XS_XVFB_PID:-0}" &&
-            echo ', nor is Xvfb there'); see $XS_ARTIFACTS/$1.log"
+    xs_wait_until 30000 eval "xs_exited \$XS_WM_PID || { $ready; } 2>/dev/null" && ! xs_exited $XS_WM_PID && return
+    # What the display answers now, for a manager that could not open it.
+    [[ -n ${XS_XVFB_PID:-} ]] && { xs_exited "$XS_XVFB_PID" && echo "Xvfb has ended" || xprop -root _NET_SUPPORTING_WM_CHECK
+        "${own[@]}" xprop -root _NET_SUPPORTING_WM_CHECK; } >>"$XS_ARTIFACTS/$1.log" 2>&1
+    xs_die "$1 did not start${XS_XVFB_PID:+ on $DISPLAY}; see $XS_ARTIFACTS/$1.log"
 }
 # xs_bus_has NAME: the manager's session bus has a service of that name.
 xs_bus_has() {

@@ -187,7 +187,8 @@ a_wmclose() {
     [[ $view != protocol ]] && { wmctrl -i -c "${win[$1]}"; return; }
     [[ $manager == mutter ]] && { [[ $1 == panel ]] && c_active panel && chord Alt_L F4; return; }
     local title=TarnelloV1.9 && [[ $1 == backdrop ]] && title=Form2
-    echo "for (const w of workspace.clientList()) if (w.caption == '$title') w.closeWindow();" >"$A/close.js"
+    # Plasma 6 (Debian 13) names the list windowList.
+    echo "for (const w of (workspace.windowList || workspace.clientList)()) if (w.caption == '$title') w.closeWindow();" >"$A/close.js"
     kwin_call loadScript "string:$A/close.js" string:close && kwin_call start
 }
 kwin_call() { dbus-send --bus="$XS_BUS" --print-reply --dest=org.kde.KWin /Scripting "org.kde.kwin.Scripting.$1" "${@:2}" >/dev/null; }
