@@ -28,7 +28,7 @@ program=${1:?usage: run.sh PROGRAM [ROW...]} && shift
 base=${XS_ARTIFACTS:-$(mktemp -d "${TMPDIR:-/tmp}/window.XXXXXX")}
 # Generous: the checks poll, so a deadline costs time only when a step fails, and a loaded machine can be slow.
 T=${WINDOW_DEADLINE_MS:-20000}
-declare -A win rect face
+declare -A win rect face title=([panel]=TarnelloV1.9 [backdrop]=Form2)
 
 # --- Reading back ----------------------------------------------------------------------------------------------
 
@@ -46,31 +46,26 @@ grab() { import -silent -window root -screen "$SRC"; }
 box() { grab && read -r BW BH BX BY < <(convert "$SRC" -fill black +opaque '#008000' -trim -format '%w %h %X %Y\n' info: 2>/dev/null); }
 # wl_log: the program's protocol log, one message a line as "[-> ]interface@id.message(arguments)": libwayland 1.23
 # writes interface#id and may name the event queue in braces before a message; older ones write interface@id.
-wl_log() {
-    sed -E 's/^\[[^]]*\] +//; s/^\{[^}]*\} +//; s/([A-Za-z_][A-Za-z0-9_]*)#([0-9]+)/\1@\2/g' "$A/scoreboard.2"
-}
-# wl_windows: what the protocol log says of each window, a line each: NAME MAPPED SIZE ACTIVE MINIMISED MAXIMISED
-# ABOVE, of the window's latest toplevel: 1 while it stands with a buffer; its last configured size; 1 while it has
-# the keyboard; 1 from a minimise request to its next keyboard focus; 1 while it asks to be maximised; the window it
-# asks to be kept above.
+wl_log() { sed -E 's/^\[[^]]*\] +//; s/^\{[^}]*\} +//; s/([A-Za-z_][A-Za-z0-9_]*)#([0-9]+)/\1@\2/g' "$A/scoreboard.2"; }
+# wl_windows: what the protocol log says of each window, a line each: NAME MAPPED SIZE ACTIVE MINIMISED ABOVE, of
+# the window's latest toplevel: 1 while it stands with a buffer; its last configured size; 1 while it has the
+# keyboard; 1 from a minimise request to its next keyboard focus; the window it asks to be kept above.
 wl_windows() {
     wl_log | awk 'function named(t) { return title[t] == "\"TarnelloV1.9\"" ? "panel" : title[t] == "\"Form2\"" ? "backdrop" : "-" }
         { gsub(/[(),]/, " "); if ($1 == "->") { $1 = ""; $0 = $0 } split($1, m, "."); o = m[1]; k = o in mapped }
         m[2] == "get_xdg_surface" { surface[$4] = $5 }
-        m[2] == "get_toplevel" { o = $4; of[surface[m[1]]] = o; mapped[o] = act[o] = min[o] = max[o] = 0; size[o] = above[o] = "-" }
+        m[2] == "get_toplevel" { o = $4; of[surface[m[1]]] = o; mapped[o] = act[o] = min[o] = 0; size[o] = above[o] = "-" }
         k && m[2] == "set_title" { title[o] = $2; latest[named(o)] = o }
         k && m[2] == "configure" && $2 > 0 { size[o] = $2 "x" $3 }
         k && m[2] == "destroy" { mapped[o] = 0 }
         k && m[2] == "set_parent" { above[o] = $2 }
         k && m[2] == "set_minimized" { min[o] = 1 }
-        k && m[2] ~ /^(un)?set_maximized$/ { max[o] = m[2] == "set_maximized" }
         m[2] == "attach" && (t = of[o]) != "" { mapped[t] = $2 != "nil" }
         m[1] ~ /^wl_keyboard@/ && m[2] ~ /^(enter|leave)$/ && (t = of[$3]) != "" { act[t] = m[2] == "enter"; if (act[t]) min[t] = 0 }
-        END { for (i = split("panel backdrop", n, " "); i > 0; i--) { o = latest[n[i]]
-            print n[i], mapped[o] + 0, (o == "" ? "-" : size[o]), act[o] + 0, min[o] + 0, max[o] + 0, named(above[o]) } }'
+        END { for (w in latest) { o = latest[w]; print w, mapped[o] + 0, size[o], act[o] + 0, min[o] + 0, named(above[o]) } }'
 }
-# wl WINDOW: MAPPED SIZE ACTIVE MINIMISED MAXIMISED ABOVE of that window, from wl_windows.
-wl() { read -r _ MAPPED SIZE ACTIVE MINIMISED MAXIMISED ABOVE < <(wl_windows | grep "^$1 ") && SEEN="$1: $MAPPED $SIZE $ACTIVE $MINIMISED $MAXIMISED $ABOVE"; }
+# wl WINDOW: MAPPED SIZE ACTIVE MINIMISED ABOVE of that window, from wl_windows.
+wl() { read -r _ MAPPED SIZE ACTIVE MINIMISED ABOVE < <(wl_windows | grep "^$1 " || echo "$1 0") && SEEN="$1: $MAPPED $SIZE $ACTIVE $MINIMISED $ABOVE"; }
 # origin: PX PY, the panel's corner on the screen.
 origin() { if [[ $kind == x11 ]]; then geom "${win[panel]}" && PX=$X PY=$Y && grab; else box && PX=$((BX)) PY=$((BY)); fi; }
 # crop X0,Y0,X1,Y1: ImageMagick's arguments for that panel-relative rectangle.
@@ -87,21 +82,15 @@ found() {
 # mapped WINDOW [X Y WxH]: viewable (it and its ancestors mapped) and not minimised, at that place and size. A
 # compositing window manager keeps a minimised window mapped: its WM_STATE says Iconic.
 c_mapped() {
-    [[ $view == protocol ]] && { wl "$1" && ((MAPPED && !MINIMISED)); return; }
     geom "${win[$1]}" && SEEN="$X $Y ${W}x$H $MAP" && [[ $MAP == IsViewable && ($# == 1 || "${*:2}" == "$X $Y ${W}x$H") ]] &&
         ! xprop -id "${win[$1]}" WM_STATE | grep -q Iconic
 }
-c_unmapped() { if [[ $view == protocol ]]; then wl "$1" && ((!MAPPED)); else geom "${win[$1]}" && SEEN=$MAP && [[ $MAP == IsUnMapped ]]; fi; }
-# Minimised, in the ICCCM's word or the EWMH's; on Wayland, asked for and the keyboard gone.
-c_iconic() {
-    [[ $view == protocol ]] && { wl "$1" && ((MINIMISED && !ACTIVE)); return; }
-    SEEN=$(xprop -id "${win[$1]}" WM_STATE _NET_WM_STATE) && [[ $SEEN == *Iconic* || $SEEN == *_HIDDEN* ]]
-}
+c_unmapped() { geom "${win[$1]}" && SEEN=$MAP && [[ $MAP == IsUnMapped ]]; }
+# Minimised, in the ICCCM's word or the EWMH's.
+c_iconic() { SEEN=$(xprop -id "${win[$1]}" WM_STATE _NET_WM_STATE) && [[ $SEEN == *Iconic* || $SEEN == *_HIDDEN* ]]; }
 # above UPPER LOWER: in the window manager's stacking order, bottom to top.
 c_above() { SEEN=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g') && [[ " $SEEN " =~ " ${win[$2]} "(.* )?"${win[$1]} " ]]; }
-c_active() {
-    [[ $view == protocol ]] && { wl "$1" && ((ACTIVE)); return; }
-    SEEN=$(xprop -root _NET_ACTIVE_WINDOW | sed 's/.*# //; s/,.*//') && [[ $SEEN == "${win[$1]}" ]]; }
+c_active() { SEEN=$(xprop -root _NET_ACTIVE_WINDOW | sed 's/.*# //; s/,.*//') && [[ $SEEN == "${win[$1]}" ]]; }
 # moved DX DY: the panel is that far from where it opened.
 c_moved() { origin && SEEN="$((PX - PX0)) $((PY - PY0))" && [[ $SEEN == "$1 $2" ]]; }
 # pixel RRGGBB POINT...: each panel-relative X,Y (or @X,Y on the screen) shows that colour.
@@ -112,17 +101,12 @@ c_pixel() {
 }
 # yellow N: at least N pixels of the score squares' FFFF80 on the screen (less their digits: 2 x 161 x 161).
 c_yellow() { grab && SEEN=$(convert "$SRC" -fill black +opaque '#FFFF80' -fill white -opaque '#FFFF80' -format '%[fx:round(mean*w*h)]' info:) && ((SEEN >= $1)); }
-# Full screen: the backdrop covers the screen (on Weston its output) and the panel is in front of it; seen in the
-# protocol, the backdrop maximised to the output and the panel active and asking to be kept above it.
+# Full screen: the backdrop covers the screen (on Weston its output) and the panel is in front of it.
 c_fullscreen() {
     [[ $kind == x11 ]] && { c_mapped backdrop 0 0 "${XS_WIDTH}x$XS_HEIGHT" && c_above panel backdrop; return; }
-    [[ $view == protocol ]] && { wl backdrop && ((MAPPED && MAXIMISED)) && [[ $SIZE == "$OUT" ]] && c_mapped panel &&
-        ((ACTIVE)) && [[ $ABOVE == backdrop ]]; return; }
     box && SEEN="green ${BW}x$BH$BX$BY" && [[ ${BW}x$BH$BX$BY == "$OUT" ]] && c_yellow 30000
 }
-c_windowed() {
-    [[ $view == protocol ]] && { c_unmapped backdrop && c_mapped panel && [[ $SIZE == 657x512 ]]; return; }
-    if [[ $kind == x11 ]]; then c_unmapped backdrop; else box && SEEN="green ${BW}x$BH" && [[ ${BW}x$BH == 657x512 ]]; fi; }
+c_windowed() { if [[ $kind == x11 ]]; then c_unmapped backdrop; else box && SEEN="green ${BW}x$BH" && [[ ${BW}x$BH == 657x512 ]]; fi; }
 # icons WxH...: the panel's window icon holds these images, none of them a smaller one doubled.
 c_icons() {
     SEEN=$(xprop -len 9999999 -id "${win[panel]}" -notype -f _NET_WM_ICON 32c _NET_WM_ICON | tr -d , | awk '{
@@ -130,6 +114,15 @@ c_icons() {
             for (k = 1; k < w * h; k += 2) d += $(b + k) != $(b + k - 1)
             print w "x" h (d ? "" : "-doubled") } }' | sort -n | xargs) && [[ $SEEN == "$*" ]]
 }
+# The same checks read from the protocol log, where it stands in for the screen: shown and not minimised; minimised,
+# asked for with the keyboard gone; full screen, the backdrop covering the output, the panel active and asking to be
+# kept above it.
+p_mapped() { wl "$1" && ((MAPPED && !MINIMISED)); }
+p_unmapped() { wl "$1" && ((!MAPPED)); }
+p_iconic() { wl "$1" && ((MINIMISED && !ACTIVE)); }
+p_active() { wl "$1" && ((ACTIVE)); }
+p_fullscreen() { wl backdrop && ((MAPPED)) && [[ $SIZE == "$OUT" ]] && wl panel && ((MAPPED && ACTIVE)) && [[ $ABOVE == backdrop ]]; }
+p_windowed() { p_unmapped backdrop && p_mapped panel && [[ $SIZE == 657x512 ]]; }
 # changed NAME: the rectangle snapped as NAME looks different now (and is snapped again); same NAME: as snapped.
 c_changed() { SEEN=$(digest "${rect[$1]}") && [[ $SEEN != "${face[$1]}" ]] && face[$1]=$SEEN; }
 c_same() { SEEN=$(digest "${rect[$1]}") && [[ $SEEN == "${face[$1]}" ]]; }
@@ -159,15 +152,10 @@ a_key() {
     timeout 5 xdotool windowactivate --sync "${win[target]}" &>/dev/null; xs_wait_until "$T" c_active target && xdotool key --clearmodifiers "$@"
 }
 # chord KEY...: keys held together, by their X names (F1 to F12, Escape, Tab, Alt_L, Shift_L, a letter).
+declare -A keysym=([Escape]=ff1b [Tab]=ff09 [Alt_L]=ffe9 [Shift_L]=ffe1)
 chord() {
     [[ -n ${KEYS:-} ]] || xs_die "$name: $manager takes no keys from here"
-    local key out=()
-    for key; do case $key in
-        F*) out+=("$(printf %x $((0xffbd + ${key#F})))") ;;
-        Escape) out+=(ff1b) ;; Tab) out+=(ff09) ;; Alt_L) out+=(ffe9) ;; Shift_L) out+=(ffe1) ;;
-        ?) out+=("$(printf %x "'$key")") ;;
-        *) xs_die "$name: no keysym for $key" ;;
-    esac; done
+    local key out=() && for key; do [[ $key == F* ]] && out+=("$(printf %x $((0xffbd + ${key#F})))") || out+=("${keysym[$key]:-$(printf %x "'$key")}"); done
     echo "${out[*]}" >&"$KEYS"
 }
 a_press() { origin && xdotool mousemove --sync $((PX + ${2%,*})) $((PY + ${2#*,})) mousedown "$1"; }
@@ -185,13 +173,12 @@ a_click() { xdotool mousemove --sync "$1" "$2" click 1; }
 a_restore() { if [[ $view == protocol ]]; then chord Alt_L Tab; else wmctrl -i -a "${win[panel]}"; fi; }
 a_wmclose() {
     [[ $view != protocol ]] && { wmctrl -i -c "${win[$1]}"; return; }
-    [[ $manager == mutter ]] && { [[ $1 == panel ]] && c_active panel && chord Alt_L F4; return; }
-    local title=TarnelloV1.9 && [[ $1 == backdrop ]] && title=Form2
+    [[ $manager == mutter ]] && { [[ $1 == panel ]] && p_active panel && chord Alt_L F4; return; }
     # Plasma 6 (Debian 13) names the list windowList.
-    echo "for (const w of (workspace.windowList || workspace.clientList)()) if (w.caption == '$title') w.closeWindow();" >"$A/close.js"
-    kwin_call loadScript "string:$A/close.js" string:close && kwin_call start
+    echo "for (const w of (workspace.windowList || workspace.clientList)()) if (w.caption == '${title[$1]}') w.closeWindow();" >"$A/close.js"
+    kwin loadScript "string:$A/close.js" string:close && kwin start
 }
-kwin_call() { dbus-send --bus="$XS_BUS" --print-reply --dest=org.kde.KWin /Scripting "org.kde.kwin.Scripting.$1" "${@:2}" >/dev/null; }
+kwin() { dbus-send --bus="$XS_BUS" --print-reply --dest=org.kde.KWin /Scripting "org.kde.kwin.Scripting.$1" "${@:2}" >/dev/null; }
 a_destroy() { xdotool windowclose "${win[$1]}"; }
 # grey NAME W H: a 16-bit grey PGM of W x H in the row's folder (sparse, so writing it costs nothing), a
 # picture that takes a while to decode.
@@ -207,8 +194,9 @@ a_snap() { rect[$1]=$2 && face[$1]=$(digest "$2"); }
 # check CHECK [+ CHECK...]: all of them hold now.
 check() {
     local i=1 && while ((i <= $#)) && [[ ${!i} != + ]]; do i=$((i + 1)); done
-    declare -F "c_$1" >/dev/null || xs_die "$name: no check or action '$1'"
-    "c_$1" "${@:2:i-2}" && { ((i > $#)) || check "${@:i+1}"; }
+    local c=c_$1 && [[ $view == protocol ]] && declare -F "p_$1" >/dev/null && c=p_$1
+    declare -F "$c" >/dev/null || xs_die "$name: no check or action '$1'"
+    "$c" "${@:2:i-2}" && { ((i > $#)) || check "${@:i+1}"; }
 }
 # hold MS CHECK...: holds on every look for MS.
 holds() { local end=$(($(xs_now_ms) + $1)) && until (($(xs_now_ms) > end)); do check "${@:2}" || return 1; sleep 0.02; done; }
@@ -219,10 +207,8 @@ launch() { xs_launch scoreboard env "$@" "${envs[@]}" "$program" "${args[@]}" &&
 
 # managers ROW: the window managers or compositors a row runs under, the first its default.
 managers() {
-    local kind
-    read -r _ kind _ < <(grep -m1 "^$1 " "$here/rows") || xs_die "no row '$1' in $here/rows"
-    kind=$(sed -E 's/:[0-9]+x[0-9]+$//' <<<"$kind")
-    case $kind in x11) echo openbox ;; wayland) echo weston ;; none) echo none ;; *) tr , '\n' <<<"${kind#*:}" ;; esac
+    local kind && kind=$(grep -m1 "^$1 " "$here/rows" | cut -d' ' -f2 | sed -E 's/:?[0-9]+x[0-9]+$//')
+    case $kind in x11) echo openbox ;; wayland) echo weston ;; *:*) tr , '\n' <<<"${kind#*:}" ;; *) echo "$kind" ;; esac
 }
 
 # run_row ROW MANAGER
@@ -230,7 +216,9 @@ run_row() {
     local line words w step envs=() args=() SEEN='' KEYS=''
     line=$(grep -m1 "^$1 " "$here/rows") || xs_die "no row '$1' in $here/rows"
     read -ra words <<<"${line%%|*}"
-    name=$1 manager=$2 kind=${words[1]%%:*} sock=scoreboard-$$ A=$base/$1${3:+_$2} SRC=$A/screen.miff
+    # Logs in the row's folder, under a manager other than its first in ROW_MANAGER.
+    name=$1 manager=$2 kind=${words[1]%%:*} sock=scoreboard-$$ A=$base/$1 && [[ $2 == "$(managers "$1" | head -n1)" ]] || A+=_$2
+    SRC=$A/screen.miff
     view=$kind && [[ $kind == wayland ]] && view=protocol && [[ $manager == weston ]] && view=screen
     [[ ${words[1]} =~ :([0-9]+)x([0-9]+)$ ]] && XS_WIDTH=${BASH_REMATCH[1]} XS_HEIGHT=${BASH_REMATCH[2]}
     rm -rf "$A" && mkdir -p "$A" && XS_ARTIFACTS=$A && printf '<fontconfig/>\n' >"$A/no-fonts.conf"
@@ -255,20 +243,20 @@ run_row() {
     x11)
         xs_start "$manager"
         launch
-        xs_wait_until "$T" found panel TarnelloV1.9 && xs_wait_until "$T" check mapped panel + pixel 008000 10,100 ||
+        xs_wait_until "$T" found panel "${title[panel]}" && xs_wait_until "$T" check mapped panel + pixel 008000 10,100 ||
             xs_die "$name: no panel painted green; see $A"
         # The backdrop comes with the first tick of the wall clock, about a second after start.
-        xs_wait_until "$T" found backdrop Form2 || xs_die "$name: no backdrop made"
+        xs_wait_until "$T" found backdrop "${title[backdrop]}" || xs_die "$name: no backdrop made"
         win[target]=${win[panel]}
         ;;
     esac
-    [[ $kind == @(x11|none) ]] || xs_wait_until "$T" c_windowed || xs_die "$name: no panel on $manager's output (saw $SEEN); see $A"
+    [[ $kind == @(x11|none) ]] || xs_wait_until "$T" check windowed || xs_die "$name: no panel on $manager's output (saw $SEEN); see $A"
     if [[ $manager == mutter && $kind == wayland ]]; then
         # The remote desktop's keyboard joins the seat with a key once it is set up, and that key is lost: Shift
         # until the panel has the keyboard.
         # Opened both ways, so neither end waits for the other.
         mkfifo "$A/keys" && exec {KEYS}<>"$A/keys" && xs_launch keys env DBUS_SESSION_BUS_ADDRESS="$XS_BUS" /usr/bin/python3 "$here/remote_keys.py" "$A/keys"
-        xs_wait_until "$T" eval 'chord Shift_L && sleep 0.2 && c_active panel' || xs_die "$name: the keyboard did not reach the panel ($SEEN); see $A"
+        xs_wait_until "$T" eval 'chord Shift_L && sleep 0.2 && p_active panel' || xs_die "$name: the keyboard did not reach the panel ($SEEN); see $A"
     fi
     [[ $kind == none || $view == protocol ]] || { origin && PX0=$PX PY0=$PY; }
     IFS=';' read -ra words <<<"${line#*|}"
@@ -284,19 +272,13 @@ run_row() {
     done
 }
 
-rows=("$@")
-((${#rows[@]})) || mapfile -t rows < <(sed -n 's/^\([a-z0-9_]*\) .*/\1/p' "$here/rows")
 passed=0 failed=0
-for row in "${rows[@]}"; do
-    mapfile -t all < <(managers "${row%@*}")
-    [[ $row == *@* ]] && chosen=("${row#*@}") || chosen=("${all[@]}")
-    for manager in "${chosen[@]}"; do
-        start=$(xs_now_ms)
-        # Logs in the row's folder, for a manager other than the row's first in ROW_MANAGER.
-        if (run_row "${row%@*}" "$manager" $([[ $manager == "${all[0]}" ]] || echo other)); then
-            passed=$((passed + 1)) && result=ok
-        else failed=$((failed + 1)) && result=FAIL; fi
-        printf '%-4s %-30s %6d ms\n' "$result" "${row%@*}@$manager" $(($(xs_now_ms) - start))
+# shellcheck disable=SC2048 # row names have no spaces
+for row in ${*:-$(sed -n 's/^\([a-z0-9_]*\) .*/\1/p' "$here/rows")}; do
+    for manager in $([[ $row == *@* ]] && echo "${row#*@}" || managers "$row"); do
+        start=$(xs_now_ms) && row=${row%@*}
+        if (run_row "$row" "$manager"); then passed=$((passed + 1)) result=ok; else failed=$((failed + 1)) result=FAIL; fi
+        printf '%-4s %-30s %6d ms\n' "$result" "$row@$manager" $(($(xs_now_ms) - start))
     done
 done
 echo "window: $passed passed, $failed failed"
