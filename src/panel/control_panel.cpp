@@ -238,7 +238,7 @@ void ControlPanel::keepInFrontOfBackdrop(bool on)
 void ControlPanel::minimise()
 {
     keepInFrontOfBackdrop(false);
-    setWindowState(windowState() | Qt::WindowMinimized);
+    desktop::minimise(this, [this] { showBackdropAgainIfRestored(); });
     backdrop().setShownOn(screen(), false);
     m_backdropReturnsOnRestore = m_fullScreen;
 }
@@ -247,7 +247,7 @@ void ControlPanel::showBackdropAgainIfRestored()
 {
     // Only while full-screen mode is still on: a restore must never bring back a backdrop whose
     // button says it is off.
-    if ((windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0 && m_backdropReturnsOnRestore
+    if (!desktop::isMinimised(this) && (windowState() & Qt::WindowMaximized) == 0 && m_backdropReturnsOnRestore
         && m_fullScreen) {
         backdrop().setShownOn(screen(), true);
         keepInFrontOfBackdrop(true);

@@ -93,7 +93,7 @@ package_clean_root)
     # root's home is private (0700), as Qt wants its runtime folder.
     printf '#!/bin/sh\nexec chroot %q env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 XDG_RUNTIME_DIR=/root DISPLAY="$DISPLAY" %s\n' \
         "$root" "$(sed -n 's/^Exec=//p' "$root"/usr/share/applications/*.desktop)" >"$work/installed" && chmod +x "$work/installed"
-    XS_ARTIFACTS=$work/window bash "$here/../window/run.sh" "$work/installed" start close_f4 || fail "the installed program (rows above)"
+    XS_ARTIFACTS=$work/window bash "$here/../window/run.sh" "$work/installed" start close_f4@openbox || fail "the installed program (rows above)"
     plugins=$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/qt6/plugins
     mapfile -t files < <(in_root dpkg-query -L scoreboard | while read -r f; do [[ -f $root$f ]] && echo "$f"; done)
     expect <<'CHECKS'

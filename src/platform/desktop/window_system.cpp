@@ -94,6 +94,34 @@ namespace {
     // Wayland lets no client place its windows; the compositor does.
     bool isWayland() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
+    // From a minimise on Wayland to the window's return: its next activation after it has lost activation.
+    class MinimiseWatch final : public QObject {
+    public:
+        MinimiseWatch(QWindow* window, QWidget* owner, std::function<void()> broughtBack)
+            : QObject(owner)
+            , m_broughtBack(std::move(broughtBack))
+        {
+            setObjectName(name());
+            m_activationLost = !window->isActive();
+            connect(window, &QWindow::activeChanged, this, [this, window] {
+                if (!window->isActive()) {
+                    m_activationLost = true;
+                } else if (m_activationLost) {
+                    deleteLater();
+                    setParent(nullptr); // no longer minimised from here on
+                    m_broughtBack();
+                }
+            });
+        }
+
+        // Found by name: a class without a meta-object of its own cannot be told from any other object.
+        static QString name() { return QStringLiteral("minimise watch"); }
+
+    private:
+        std::function<void()> m_broughtBack;
+        bool m_activationLost;
+    };
+
 } // namespace
 
 void closeWhenDestroyedOutside(QWidget* window)
@@ -114,6 +142,22 @@ void showCovering(QWidget* window, QScreen* screen)
         window->showFullScreen();
     }
     window->activateWindow();
+}
+
+void minimise(QWidget* window, std::function<void()> broughtBack)
+{
+    QWindow* handle = window->windowHandle();
+    if (isWayland() && handle) {
+        delete window->findChild<QObject*>(MinimiseWatch::name(), Qt::FindDirectChildrenOnly);
+        new MinimiseWatch(handle, window, std::move(broughtBack));
+    }
+    window->setWindowState(window->windowState() | Qt::WindowMinimized);
+}
+
+bool isMinimised(const QWidget* window)
+{
+    return (window->windowState() & Qt::WindowMinimized) != 0
+        || window->findChild<QObject*>(MinimiseWatch::name(), Qt::FindDirectChildrenOnly) != nullptr;
 }
 
 bool startCompositorMove(QWidget* window)

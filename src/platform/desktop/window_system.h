@@ -30,6 +30,16 @@ void setKeptAbove(QWidget* window, QWidget* owner);
 // behind the pointer by as far as the pointer went meanwhile.
 [[nodiscard]] bool startCompositorMove(QWidget* window);
 
+// Minimises `window`; `broughtBack` runs once the operator has brought it back where the window's state cannot say
+// so. A Wayland client is never told that it is minimised (xdg-shell has no such state, and Qt reports the window as
+// normal again at once), but a compositor takes the keyboard from a window it minimises and gives it back when the
+// operator restores it: there the window's first activation after losing it is its return. Under X11 the window's
+// state says when it returns, and `broughtBack` never runs.
+void minimise(QWidget* window, std::function<void()> broughtBack);
+
+// Whether `window` is minimised as the operator sees it: by its state, or on Wayland from a minimise to its return.
+[[nodiscard]] bool isMinimised(const QWidget* window);
+
 // Under X11, closes `window` (a close event, as a window manager's close request gives) when its native window is
 // destroyed by another client.
 void closeWhenDestroyedOutside(QWidget* window);
