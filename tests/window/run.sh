@@ -209,7 +209,11 @@ a_pickname() {
         xdotool key Return && xs_wait_until "$T" windows_are "$before"
 }
 # The X windows the program has made, shown or not; windows_are IDS: they are these.
-program_windows() { xdotool search --pid "$PID" 2>/dev/null | sort | xargs; }
+# Found by the panel's own process id, which differs from PID when the program runs under a wrapper (STRACE).
+program_windows() {
+    local pid && pid=$(xprop -id "${win[panel]}" _NET_WM_PID | awk '{ print $3 }') &&
+        { xdotool search --pid "$pid" 2>/dev/null || true; } | sort | xargs
+}
 windows_are() { SEEN=$(program_windows) && [[ $SEEN == "$1" ]]; }
 # snap NAME X0,Y0,X1,Y1: remembers how that panel-relative rectangle looks, for changed and same.
 a_snap() { rect[$1]=$2 && face[$1]=$(digest "$2"); }
