@@ -77,17 +77,22 @@ private Q_SLOTS:
 
     // What it draws, both time texts set: the table outline's white lines, 3 pixels wide, stopping at their ends; the
     // captions and the time texts in their colours, each inside its label (the date over the time); at its design
-    // size and after a resize to a screen of another shape.
+    // size and after a resize to a screen of another shape; as designed in a right-to-left locale too.
     void drawsAsDesigned_data()
     {
         QTest::addColumn<QSize>("window");
-        QTest::newRow("design size") << QSize(1231, 720);
-        QTest::newRow("resized") << QSize(1920, 1080);
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("design size") << QSize(1231, 720) << "en_US";
+        QTest::newRow("resized") << QSize(1920, 1080) << "en_US";
+        QTest::newRow("design size, right to left") << QSize(1231, 720) << "ar_EG";
+        QTest::newRow("resized, right to left") << QSize(1920, 1080) << "he_IL";
     }
 
     void drawsAsDesigned()
     {
         QFETCH(QSize, window);
+        QFETCH(QString, locale);
+        const testing::QtTranslation translation(locale);
         backdrop::Backdrop form([] {}, [] {});
         form.show();
         form.resize(window);
@@ -97,6 +102,22 @@ private Q_SLOTS:
         const QString difference = testing::differenceFromReference(
             form.grab().toImage(), QStringLiteral("backdrop-%1x%2").arg(window.width()).arg(window.height()));
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+
+    // The date and time read in their locale's direction, as Qt draws them inside right-to-left isolates. In Algeria's
+    // Arabic the Latin digits stand on the other side of the Arabic "م" (p.m.) when the direction is wrong.
+    void wallClockReadsInItsDirection()
+    {
+        const auto drawn = [](const desktop::DateTimeText& text) {
+            backdrop::Backdrop form([] {}, [] {});
+            form.show();
+            form.setWallClock(text);
+            return form.findChild<QWidget*>("Label_T")->grab().toImage();
+        };
+        const auto own = desktop::dateTimeText(QDateTime(QDate(2026, 12, 6), QTime(19, 5, 7)), QLocale("ar_DZ"));
+        const auto isolated = [](const QString& line) { return QChar(0x2067) + line + QChar(0x2069); };
+        QCOMPARE(own.direction, Qt::RightToLeft);
+        QCOMPARE(drawn(own), drawn({ isolated(own.date), isolated(own.time) }));
     }
 
     // The front keeper brings the panel forward once per enabling, 100 ms after it, and then stays off; so does

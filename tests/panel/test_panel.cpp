@@ -4,16 +4,13 @@
 // test waits for a clock or opens a dialog.
 
 #include <QFileDialog>
-#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
 #include <QWindow>
 
 #include <condition_variable>
@@ -296,10 +293,21 @@ private Q_SLOTS:
 
     // What it draws at start: the name boxes blending into the green, their text in the window's text colour; the
     // frames' rounded, smooth borders and their red hatching where neither photo nor score square covers it; the
-    // built-in photo scaled smoothly into its frame; the captions, each in its font. First of all: once a font engine
-    // of another size of the face has been made, Qt 6.4 outlines the large digits a little differently.
+    // built-in photo scaled smoothly into its frame; the captions, each in its font, as designed in every locale (Qt's
+    // Arabic and Hebrew translations turn the application right to left). First of all: once a font engine of another
+    // size of the face has been made, Qt 6.4 outlines the large digits a little differently.
+    void drawsAsDesigned_data()
+    {
+        QTest::addColumn<QString>("locale");
+        for (const char* locale : { "zh_CN", "ar_EG", "he_IL" })
+            QTest::newRow(locale) << locale;
+    }
+
     void drawsAsDesigned()
     {
+        QFETCH(QString, locale);
+        const testing::QtTranslation translation(locale);
+        QCOMPARE(QGuiApplication::layoutDirection(), locale == "zh_CN" ? Qt::LeftToRight : Qt::RightToLeft);
         Panel p;
         p.show();
         QApplication::setCursorFlashTime(0); // the name box's cursor steady, not caught mid-blink
@@ -643,59 +651,6 @@ private Q_SLOTS:
     // Qt's Arabic or Hebrew translation turns the application right to left. Both windows still draw exactly as under
     // a left-to-right locale, captions and match time included; only the date and time differ, drawn as Qt draws that
     // text when Unicode marks it right to left (an isolate around each line), as the locale reads it.
-    void rightToLeft_data()
-    {
-        QTest::addColumn<QString>("locale");
-        // Algeria's Arabic writes Latin digits, whose place beside the Arabic "م" (p.m.) turns with the direction.
-        for (const char* locale : { "ar_EG", "he_IL", "ar_DZ" })
-            QTest::newRow(locale) << locale;
-    }
-
-    void rightToLeft()
-    {
-        QFETCH(QString, locale);
-        struct Drawn {
-            QImage panel, backdrop;
-            QRect clock;
-        };
-        const auto draw = [](const desktop::DateTimeText& clock) {
-            Panel p;
-            p.form->show();
-            play(p, "s t F11");
-            if (QWidget* focused = QApplication::focusWidget())
-                focused->clearFocus(); // no blinking cursor
-            p.form->backdrop().setWallClock(clock);
-            QWidget* label = p.form->backdrop().findChild<QWidget*>("Label_T");
-            return Drawn { p.form->grab().toImage(), p.form->backdrop().grab().toImage(), label->geometry() };
-        };
-        const QDateTime when(QDate(2026, 12, 6), QTime(19, 5, 7));
-        const desktop::DateTimeText own = desktop::dateTimeText(when, QLocale(locale));
-        const auto isolated = [](const QString& line) { return QChar(0x2067) + line + QChar(0x2069); };
-        const Drawn leftToRight = draw(desktop::dateTimeText(when, QLocale(QLocale::Chinese, QLocale::China)));
-        const QImage marked = draw({ isolated(own.date), isolated(own.time) }).backdrop.copy(leftToRight.clock);
-        QTranslator translator;
-        QVERIFY(translator.load(QLocale(locale), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
-        QCoreApplication::installTranslator(&translator);
-        const Qt::LayoutDirection direction = QGuiApplication::layoutDirection();
-        const Drawn rightToLeft = draw(own);
-        QCoreApplication::removeTranslator(&translator);
-        QCOMPARE(direction, Qt::RightToLeft);
-        // Alike to 48 of 255 in grey: Qt draws a glyph too large for its cache a shade differently (up to 33 at its
-        // edges) the first time a font engine draws it. A picture that differs is written beside the test.
-        const auto same = [&](const QImage& seen, const QImage& expected, const char* what) {
-            bool alike = seen.size() == expected.size();
-            const int w = seen.width();
-            for (int i = 0; alike && i < w * seen.height(); ++i)
-                alike = std::abs(qGray(seen.pixel(i % w, i / w)) - qGray(expected.pixel(i % w, i / w))) <= 48;
-            return alike || (seen.save(QStringLiteral("rightToLeft-%1-%2.png").arg(locale, what)), false);
-        };
-        QVERIFY(same(rightToLeft.panel, leftToRight.panel, "panel"));
-        QImage backdrop = rightToLeft.backdrop;
-        QPainter(&backdrop).drawImage(leftToRight.clock, leftToRight.backdrop.copy(leftToRight.clock));
-        QVERIFY(same(backdrop, leftToRight.backdrop, "backdrop"));
-        QVERIFY(same(rightToLeft.backdrop.copy(rightToLeft.clock), marked, "clock"));
-    }
-
     // One and two digits keep the design height; longer scores shrink just enough to stay inside.
     void scoreFits()
     {

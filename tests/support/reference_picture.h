@@ -5,11 +5,15 @@
 // the picture seen to $SCOREBOARD_SEEN (or seen/ in the working folder), from where tests/make_references.sh takes
 // it when the references are remade; SCOREBOARD_REFERENCES names another folder of references.
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QString>
+#include <QTranslator>
 
 #include <algorithm>
 
@@ -22,6 +26,22 @@ inline QString release()
     return QRegularExpression(QStringLiteral("^VERSION_CODENAME=(\\w+)"), QRegularExpression::MultilineOption)
         .match(text)
         .captured(1);
+}
+
+// How many pixels of two pictures of one size differ by more than `tolerance` in a channel, and by how much at most.
+inline std::pair<int, int> differences(const QImage& a, const QImage& b, int tolerance)
+{
+    int largest = 0, count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            const int d = std::max(
+                { std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q)) });
+            largest = std::max(largest, d);
+            count += d > tolerance;
+        }
+    }
+    return { count, largest };
 }
 
 // Empty when `seen` matches the reference NAME to within `tolerance` in every channel of every pixel; else what
@@ -37,19 +57,8 @@ inline QString differenceFromReference(const QImage& seen, const QString& name, 
     QString difference;
     if (reference.size() != shown.size()) {
         difference = QStringLiteral("no reference of %1 x %2").arg(shown.width()).arg(shown.height());
-    } else {
-        int largest = 0, count = 0;
-        for (int y = 0; y < shown.height(); ++y) {
-            for (int x = 0; x < shown.width(); ++x) {
-                const QRgb a = shown.pixel(x, y), b = reference.pixel(x, y);
-                const int d = std::max(
-                    { std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)) });
-                largest = std::max(largest, d);
-                count += d > tolerance;
-            }
-        }
-        if (count > 0)
-            difference = QStringLiteral("%1 pixels differ, by up to %2").arg(count).arg(largest);
+    } else if (const auto [count, largest] = differences(shown, reference, tolerance); count > 0) {
+        difference = QStringLiteral("%1 pixels differ, by up to %2").arg(count).arg(largest);
     }
     if (difference.isEmpty())
         return {};
@@ -61,5 +70,23 @@ inline QString differenceFromReference(const QImage& seen, const QString& name, 
               .arg(release(), name,
                   QDir().mkpath(out.path()) && shown.save(written) ? written : QStringLiteral("(not written)"));
 }
+
+// Qt's own translation for `locale`, installed as the program installs it while this lives: for Arabic or Hebrew it
+// turns the application's layout direction right to left.
+class QtTranslation {
+public:
+    explicit QtTranslation(const QString& locale)
+    {
+        if (m_translator.load(QLocale(locale), QStringLiteral("qtbase"), QStringLiteral("_"),
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(&m_translator);
+    }
+    ~QtTranslation() { QCoreApplication::removeTranslator(&m_translator); }
+    QtTranslation(const QtTranslation&) = delete;
+    QtTranslation& operator=(const QtTranslation&) = delete;
+
+private:
+    QTranslator m_translator;
+};
 
 } // namespace testing
