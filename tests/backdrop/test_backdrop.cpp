@@ -37,53 +37,18 @@ private Q_SLOTS:
         QTEST(text.replace(QChar(0x202F), ' ').replace(QChar(0xA0), ' '), "text");
     }
 
-    // At its design size every label stands where the design puts it, in pixels at 15 twips a pixel; at other sizes
-    // each follows the window, across by width / 18465 twips, down by height / 10800, fonts by the smaller factor so
-    // that text never outgrows its label.
-    void layout_data()
-    {
-        QTest::addColumn<QSize>("window");
-        QTest::addColumn<QString>("geometry");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("fontPixels");
-        const auto row = [](const char* name, const char* geometry, const char* text = "", int font = 19,
-                             QSize window = { 1231, 720 }) {
-            QTest::addRow("%s at %dx%d", name, window.width(), window.height())
-                << window << geometry << QString::fromUtf8(text) << font;
-        };
-        row("Label6", "24 136 113 25", "当前时间：");
-        row("Label_T", "26 160 101 45");
-        row("Label5", "24 208 129 25", "比赛已进行：");
-        row("Label_time", "20 230 173 21");
-        row("Label1", "540 666 1 17", "Vellorin", 12);
-        row("Label6", "37 204 177 38", "当前时间：", 29, { 1920, 1080 });
-        row("Label_time", "31 345 270 32", "", 29, { 1920, 1080 });
-        row("Label_time", "17 245 144 23", "", 16, { 1024, 768 });
-    }
-
-    void layout()
-    {
-        QFETCH(QSize, window);
-        backdrop::Backdrop form([] {}, [] {});
-        form.show(); // and then resized, as a change of screen does
-        form.resize(window);
-        QTRY_COMPARE(form.size(), window);
-        const auto* label = form.findChild<controls::Label*>(QString(QTest::currentDataTag()).section(' ', 0, 0));
-        const QRect r = label->geometry();
-        QTEST(QStringLiteral("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()), "geometry");
-        QTEST(label->text(), "text");
-        QTEST(label->drawnPixelSize(), "fontPixels");
-    }
-
     // What it draws, both time texts set: the table outline's white lines, 3 pixels wide, stopping at their ends; the
     // captions and the time texts in their colours, each inside its label (the date over the time); at its design
-    // size and after a resize to a screen of another shape; as designed in a right-to-left locale too.
+    // size and after a resize (while shown, as a change of screen makes it) to screens of other shapes, each control
+    // following the window across by width / 18465 twips and down by height / 10800, fonts by the smaller factor so
+    // that text never outgrows its label; as designed in a right-to-left locale too.
     void drawsAsDesigned_data()
     {
         QTest::addColumn<QSize>("window");
         QTest::addColumn<QString>("locale");
         QTest::newRow("design size") << QSize(1231, 720) << "en_US";
         QTest::newRow("resized") << QSize(1920, 1080) << "en_US";
+        QTest::newRow("resized narrower") << QSize(1024, 768) << "en_US"; // fonts by the smaller factor, across
         QTest::newRow("design size, right to left") << QSize(1231, 720) << "ar_EG";
         QTest::newRow("resized, right to left") << QSize(1920, 1080) << "he_IL";
     }
