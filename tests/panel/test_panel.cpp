@@ -3,13 +3,11 @@
 // checked against what any correct panel keeps. Time, the file dialog and the picture loader are stand-ins, so no
 // test waits for a clock or opens a dialog.
 
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -431,87 +429,10 @@ private Q_SLOTS:
             p.quits > 0);
     }
 
-    // Dialog answers, one a click on Image1 and Image2 in turn; "bad" files fail to load, empty is cancel.
-    void photos_data()
-    {
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QString>("changed");
-        QTest::newRow("cancel") << QStringList { "" } << "";
-        QTest::newRow("picture into frame 1") << QStringList { "/p/good.jpg" } << "Image1";
-        QTest::newRow("picture into frame 2 only") << QStringList { "", "/p/good.jpg" } << "Image2";
-        QTest::newRow("not a picture") << QStringList { "/p/bad.txt" } << "";
-        QTest::newRow("same file both frames") << QStringList { "/p/good.jpg", "/p/good.jpg" } << "Image1 Image2";
-        QTest::newRow("bad file keeps the good one") << QStringList { "/p/good.jpg", "", "/p/bad.xpm" } << "Image1";
-    }
-
-    void photos()
-    {
-        Panel p;
-        QFETCH(QStringList, answers);
-        const QImage defaultPhoto = p.control<controls::PictureFrame>("Image1")->picture();
-        QTest::mouseRelease(p.control("Image1"), Qt::LeftButton); // a release alone is no click
-        for (qsizetype i = 0; i < answers.size(); ++i) {
-            p.dialog.answer = answers[i];
-            QTest::mouseClick(p.control(i % 2 ? "Image2" : "Image1"), Qt::LeftButton);
-            p.settle();
-        }
-        QCOMPARE(p.loader.loaded(), answers.filter(QLatin1String("/p/")));
-        QStringList changed;
-        for (const char* name : { "Image1", "Image2" })
-            if (p.control<controls::PictureFrame>(name)->picture() != defaultPhoto)
-                changed << name;
-        QTEST(changed.join(' '), "changed");
-        // Only a left click opens the dialog (a right one does not); a file dropped from a file manager loads as a
-        // picked one does, one file at a time.
-        QTest::mouseClick(p.control("Image1"), Qt::RightButton);
-        QMimeData one, two;
-        one.setUrls({ QUrl::fromLocalFile("/p/dropped.png") });
-        two.setUrls({ QUrl::fromLocalFile("/p/a.png"), QUrl::fromLocalFile("/p/b.png") });
-        for (QMimeData* mime : { &two, &one }) {
-            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, mime, Qt::LeftButton, {});
-            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, {});
-            QCoreApplication::sendEvent(p.control("Image2"), &enter);
-            QCoreApplication::sendEvent(p.control("Image2"), &drop);
-            QCOMPARE(enter.isAccepted(), mime == &one);
-        }
-        p.settle();
-        QCOMPARE(p.loader.loaded().mid(answers.filter(QLatin1String("/p/")).size()), QStringList { "/p/dropped.png" });
-        QCOMPARE(p.control<controls::PictureFrame>("Image2")->picture().pixel(0, 0), QColor(Qt::blue).rgb());
-        QCOMPARE(p.dialog.calls, answers.size());
-    }
-
-    // Qt's own dialog opens in the Pictures folder, or home when there is none, then where the last pick was. It
-    // neither reads nor writes the state Qt keeps for it (its last folders, in the home's QtProject.conf).
-    void dialogFolder()
-    {
-        QTemporaryDir home, earlier, picks;
-        const QByteArray ownHome = qgetenv("HOME"); // XDG_CONFIG_HOME is unset for every test
-        qputenv("HOME", home.path().toLocal8Bit());
-        const QByteArray saved
-            = "[FileDialog]\nhistory=" + QUrl::fromLocalFile(earlier.path()).toEncoded() + "\nsidebarWidth=90\n";
-        QFile settings(home.filePath(".config/QtProject.conf")), picked(picks.filePath("a.png"));
-        QVERIFY(QDir(home.path()).mkpath(".config") && settings.open(QIODevice::WriteOnly)
-            && settings.write(saved) == saved.size() && picked.open(QIODevice::WriteOnly));
-        settings.close();
-        desktop::QtFileDialog files;
-        QWidget panel;
-        // The folders its "Look in" list offers: where it opened, and nothing of an earlier run.
-        const auto folders = [&] { return files.makeDialog(&panel)->history(); };
-        QCOMPARE(folders(), QStringList(home.path()));
-        QVERIFY(QDir(home.path()).mkdir("Pictures"));
-        QCOMPARE(folders(), QStringList(home.filePath("Pictures")));
-        const auto dialog = files.makeDialog(&panel);
-        dialog->selectFile(picked.fileName());
-        static_cast<QDialog*>(dialog.get())->accept(); // as its Open button does
-        QCOMPARE(folders(), QStringList(picks.path()));
-        QVERIFY(settings.open(QIODevice::ReadOnly) && settings.readAll() == saved);
-        QCOMPARE(QDir(home.filePath(".config")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-            QStringList("QtProject.conf"));
-        qputenv("HOME", ownHome);
-    }
-
-    // Steps, one a token: 1:NAME picks /p/NAME for Image1, 2:NAME for Image2; "read" lets one stalled read return,
-    // "decode" one slow decode end; anything else goes to play(); what is not held ends before the next step. Then,
+    // Steps, one a token: 1:NAME picks /p/NAME for Image1, 2:NAME for Image2 (1: cancels the dialog); drop2:NAME,...
+    // drops those files from a file manager on Image2; right1 is a right click on Image1, release1 a release alone;
+    // "read" lets one stalled read return, "decode" one slow decode end; anything else goes to play(); what is not
+    // held ends before the next step. Only a left click opens the dialog, and a drop loads one file at a time. Then,
     // what the frames show, and once every read and decode has ended, what they show and the names decoded, in
     // order. A frame ends with its newest pick that decodes and never goes back to an older one; a read that never
     // returns holds nothing up, not even F4.
@@ -523,6 +444,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("decoded");
         const auto row = [](const char* name, const char* steps, const char* shown, const char* atLast,
                              const char* decoded) { QTest::newRow(name) << steps << shown << atLast << decoded; };
+        row("a cancel changes nothing, a pick its own frame alone", "1: 2:good", "default blue", "default blue",
+            "good");
+        row("a click of another kind picks nothing; a drop of one file loads it", "right1 release1 drop2:a,b drop2:red",
+            "default red", "default red", "red");
         row("a later pick that fails keeps one decoding", "1:slow-red 1:bad decode", "red default", "red default",
             "slow-red bad");
         row("a later pick that is unreadable keeps one decoding", "1:slow-red 1:gone decode", "red default",
@@ -550,8 +475,22 @@ private Q_SLOTS:
         for (const QString& step : steps.split(' ')) {
             if (step == "read" || step == "decode") {
                 (step == "read" ? p.loader.stalledReads : p.loader.slowDecodes).letOne();
+            } else if (step.startsWith("drop2:")) {
+                QMimeData files;
+                QList<QUrl> urls;
+                for (const QString& name : step.mid(6).split(','))
+                    urls << QUrl::fromLocalFile("/p/" + name);
+                files.setUrls(urls);
+                QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
+                QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(p.control("Image2"), &enter);
+                QCoreApplication::sendEvent(p.control("Image2"), &drop);
+                QCOMPARE(enter.isAccepted(), urls.size() == 1);
+            } else if (step == "right1" || step == "release1") {
+                step == "right1" ? QTest::mouseClick(p.control("Image1"), Qt::RightButton)
+                                 : QTest::mouseRelease(p.control("Image1"), Qt::LeftButton);
             } else if (step.contains(':')) {
-                p.dialog.answer = "/p/" + step.mid(2);
+                p.dialog.answer = step.size() > 2 ? "/p/" + step.mid(2) : QString();
                 play(p, step[0] == '1' ? "@Image1" : "@Image2");
             } else {
                 play(p, step);
@@ -569,6 +508,7 @@ private Q_SLOTS:
         p.settle();
         QTEST(p.photo("Image1") + ' ' + p.photo("Image2"), "atLast");
         QTEST(p.loader.noted(p.loader.decodes).join(' '), "decoded");
+        QCOMPARE(p.dialog.calls, steps.count(QRegularExpression("(^| )[12]:")));
     }
 
     // On screen, a score and a photo repaint as soon as they change.

@@ -195,7 +195,7 @@ kwin() { dbus-send --bus="$XS_BUS" --print-reply --dest=org.kde.KWin /Scripting 
 a_destroy() { xdotool windowclose "${win[$1]}"; }
 # grey NAME W H: a 16-bit grey PGM of W x H in the row's folder (sparse, so writing it costs nothing), a
 # picture that takes a while to decode.
-a_grey() { printf 'P5\n%d %d\n65535\n' "$2" "$3" >"$A/$1" && truncate -s $(($(stat -c %s "$A/$1") + 2 * $2 * $3)) "$A/$1"; }
+a_grey() { mkdir -p "$(dirname "$A/$1")" && printf 'P5\n%d %d\n65535\n' "$2" "$3" >"$A/$1" && truncate -s $(($(stat -c %s "$A/$1") + 2 * $2 * $3)) "$A/$1"; }
 # pick NAME [X,Y]: a click on the photo frame at X,Y (the first one's by default), then the file from the row's folder
 # typed into the open-file dialog with its path; pickname NAME [X,Y], by its bare name, which the dialog finds only
 # if it opened in the row's folder. Done once the dialog and its completion popup are destroyed: the popup holds the

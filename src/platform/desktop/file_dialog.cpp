@@ -21,7 +21,7 @@ QtFileDialog::QtFileDialog()
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
-std::unique_ptr<QFileDialog> QtFileDialog::makeDialog(QWidget* parent)
+QString QtFileDialog::chooseFile(QWidget* parent)
 {
     QString folder = m_lastFolder;
     if (folder.isEmpty()) {
@@ -30,17 +30,13 @@ std::unique_ptr<QFileDialog> QtFileDialog::makeDialog(QWidget* parent)
             folder = QDir::homePath();
     }
     // No caption: Qt's own title, in the operator's language.
-    auto dialog = std::make_unique<QFileDialog>(parent, QString(), folder);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    QObject::connect(dialog.get(), &QFileDialog::fileSelected, dialog.get(),
-        [this](const QString& file) { m_lastFolder = QFileInfo(file).absolutePath(); });
-    return dialog;
-}
-
-QString QtFileDialog::chooseFile(QWidget* parent)
-{
-    const auto dialog = makeDialog(parent);
-    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
+    QFileDialog dialog(parent, QString(), folder);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString file = dialog.selectedFiles().front();
+    m_lastFolder = QFileInfo(file).absolutePath();
+    return file;
 }
 
 } // namespace desktop

@@ -2,9 +2,6 @@
 
 #include <QString>
 
-#include <memory>
-
-class QFileDialog;
 class QWidget;
 
 namespace desktop {
@@ -23,8 +20,6 @@ class QtFileDialog final : public FileDialog {
 public:
     QtFileDialog();
     [[nodiscard]] QString chooseFile(QWidget* parent) override;
-    // The dialog chooseFile runs, not yet shown; accepted with a file, it makes that file's folder the next start.
-    [[nodiscard]] std::unique_ptr<QFileDialog> makeDialog(QWidget* parent);
 
 private:
     QString m_lastFolder; // empty before the first pick
