@@ -17,7 +17,6 @@
 #include <optional>
 #include <random>
 
-#include "../support/ink.h"
 #include "../support/reference_picture.h"
 #include "panel/control_panel.h"
 #include "platform/desktop/startup.h"

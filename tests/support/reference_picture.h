@@ -15,7 +15,7 @@
 #include <QString>
 #include <QTranslator>
 
-#include <algorithm>
+#include "pixels.h"
 
 namespace testing {
 
@@ -26,22 +26,6 @@ inline QString release()
     return QRegularExpression(QStringLiteral("^VERSION_CODENAME=(\\w+)"), QRegularExpression::MultilineOption)
         .match(text)
         .captured(1);
-}
-
-// How many pixels of two pictures of one size differ by more than `tolerance` in a channel, and by how much at most.
-inline std::pair<int, int> differences(const QImage& a, const QImage& b, int tolerance)
-{
-    int largest = 0, count = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            const int d = std::max(
-                { std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q)) });
-            largest = std::max(largest, d);
-            count += d > tolerance;
-        }
-    }
-    return { count, largest };
 }
 
 // Empty when `seen` matches the reference NAME to within `tolerance` in every channel of every pixel; else what

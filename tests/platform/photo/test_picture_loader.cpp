@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
+#include "../../support/pixels.h"
 #include "platform/controls/picture_frame.h"
 #include "platform/photo/jpeg_decoder.h"
 #include "platform/photo/picture_loader.h"
@@ -60,16 +61,7 @@ QImage framed(const QImage& picture, qreal dpr, bool reference)
     return shown;
 }
 
-int largestDifference(const QImage& a, const QImage& b)
-{
-    int largest = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            for (const int shift : { 0, 8, 16 })
-                largest = std::max(
-                    largest, std::abs(int(a.pixel(x, y) >> shift & 0xFF) - int(b.pixel(x, y) >> shift & 0xFF)));
-    return largest;
-}
+int largestDifference(const QImage& a, const QImage& b) { return testing::differences(a, b, 255).second; }
 
 QByteArray readFile(const QString& path)
 {
