@@ -12,7 +12,7 @@
 #     remote-desktop service; Plasma's takes no input from the harness.
 #
 # usage: run.sh PROGRAM [ROW[@MANAGER]...]   (every row when none is named; a row under each of its managers
-#   unless one is named)
+#   unless one is named), or run.sh --list
 # Environment: XS_ARTIFACTS, the folder where each row leaves its logs (a temporary one by default);
 # shellcheck disable=SC2317,SC2329 # the steps and checks are called by name from the table
 # shellcheck disable=SC2046,SC2206 # ImageMagick's arguments and points split on purpose (globs are off)
@@ -310,6 +310,13 @@ run_row() {
     done
 }
 
+# --list: a line for each row under each of its managers, "ROW MANAGER KIND", the row's first manager first.
+if [[ $program == --list ]]; then
+    for row in $(sed -n 's/^\([a-z0-9_]*\) .*/\1/p' "$here/rows"); do
+        for manager in $(managers "$row"); do echo "$row $manager $(grep -m1 "^$row " "$here/rows" | cut -d' ' -f2 | cut -d: -f1)"; done
+    done
+    exit 0
+fi
 passed=0 failed=0
 # shellcheck disable=SC2048 # row names have no spaces
 for row in ${*:-$(sed -n 's/^\([a-z0-9_]*\) .*/\1/p' "$here/rows")}; do
