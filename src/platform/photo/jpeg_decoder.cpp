@@ -29,11 +29,50 @@ namespace {
         jpeg_error_mgr errors {};
         jpeg_progress_mgr progress {};
         std::jmp_buf failed {};
+        // The file is read through a small buffer as libjpeg asks for it, not copied whole first: a copy of a phone
+        // photo is megabytes of fresh memory, faulted in again for every photo once it has been handed back.
+        jpeg_source_mgr source {};
+        QIODevice* device = nullptr;
+        static constexpr std::size_t bufferBytes = 256 * 1024;
+        std::unique_ptr<JOCTET[]> buffer = std::make_unique_for_overwrite<JOCTET[]>(bufferBytes);
     };
 
     Decoder& decoderOf(j_common_ptr info) { return *static_cast<Decoder*>(info->client_data); }
 
     [[noreturn]] void fail(j_common_ptr info) { std::longjmp(decoderOf(info).failed, 1); }
+
+    boolean fillInput(j_decompress_ptr info)
+    {
+        Decoder& decoder = decoderOf(reinterpret_cast<j_common_ptr>(info));
+        qint64 read = decoder.device->read(reinterpret_cast<char*>(decoder.buffer.get()), qint64(Decoder::bufferBytes));
+        if (read <= 0) {
+            // As libjpeg's own sources end data cut short: a warning (which ends the decode), then an end marker.
+            WARNMS(info, JWRN_JPEG_EOF);
+            decoder.buffer[0] = 0xFF;
+            decoder.buffer[1] = JPEG_EOI;
+            read = 2;
+        }
+        info->src->next_input_byte = decoder.buffer.get();
+        info->src->bytes_in_buffer = std::size_t(read);
+        return TRUE;
+    }
+
+    void skipInput(j_decompress_ptr info, long bytes)
+    {
+        if (bytes <= 0)
+            return;
+        jpeg_source_mgr& source = *info->src;
+        if (std::size_t(bytes) <= source.bytes_in_buffer) {
+            source.next_input_byte += bytes;
+            source.bytes_in_buffer -= std::size_t(bytes);
+            return;
+        }
+        // Past the buffer: the rest is skipped on the device, and a skip beyond its end is found by the next fill.
+        decoderOf(reinterpret_cast<j_common_ptr>(info)).device->skip(qint64(bytes) - qint64(source.bytes_in_buffer));
+        source.bytes_in_buffer = 0;
+    }
+
+    void noSourceWork(j_decompress_ptr) { }
 
     // The warnings that mean the entropy-coded data broke: the decoder met a marker before the scan's last block,
     // had to resynchronise, read a code no table holds, or ran out of data. libjpeg paints such blocks grey and goes
@@ -183,7 +222,7 @@ namespace {
 
 QImage decodeJpeg(QIODevice& device, QSize cover)
 {
-    const QByteArray data = device.readAll();
+    const qint64 fileBytes = device.size() - device.pos();
     const auto decoder = std::make_unique<Decoder>();
     jpeg_decompress_struct& info = decoder->info;
     info.err = jpeg_std_error(&decoder->errors);
@@ -198,13 +237,18 @@ QImage decodeJpeg(QIODevice& device, QSize cover)
     decoder->progress.progress_monitor = checkScans;
     info.progress = &decoder->progress;
     // Data cut short ends in a JWRN_JPEG_EOF warning, which ends the decode.
-    jpeg_mem_src(
-        &info, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()));
+    decoder->device = &device;
+    decoder->source.init_source = noSourceWork;
+    decoder->source.fill_input_buffer = fillInput;
+    decoder->source.skip_input_data = skipInput;
+    decoder->source.resync_to_restart = jpeg_resync_to_restart;
+    decoder->source.term_source = noSourceWork;
+    info.src = &decoder->source;
 
     QImage picture;
     std::vector<JSAMPLE> cmykRow;
     Transformations transformations;
-    const bool decoded = run(*decoder, cover, data.size(), picture, cmykRow, transformations);
+    const bool decoded = run(*decoder, cover, fileBytes, picture, cmykRow, transformations);
     jpeg_destroy_decompress(&info);
     return decoded ? transformed(std::move(picture), transformations) : QImage();
 }

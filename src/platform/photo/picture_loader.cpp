@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include "platform/photo/heif_decoder.h"
 #include "platform/photo/jpeg_decoder.h"
@@ -59,6 +61,33 @@ namespace {
             || format == QImage::Format_RGBX8888;
     }
 
+    // Resident memory, from the kernel's count of the process's pages (-1 where it cannot be read).
+    qint64 residentBytes()
+    {
+        std::FILE* statm = std::fopen("/proc/self/statm", "re");
+        if (!statm)
+            return -1;
+        long long size = 0, resident = 0;
+        const bool read = std::fscanf(statm, "%lld %lld", &size, &resident) == 2;
+        std::fclose(statm);
+        return read ? resident * sysconf(_SC_PAGESIZE) : -1;
+    }
+
+    // A large decode leaves freed memory in the heap's middle, where only trimming hands it back. Trimming also hands
+    // back the few megabytes that every photo needs again at once, which the next photo then pays for in page faults
+    // (some two thousand for a phone's JPEG): memory is trimmed only once it has grown by this much since the last
+    // trim, so what the process keeps for photos stays within it.
+    constexpr qint64 kUntrimmedBytes = 4LL * 1024 * 1024;
+    std::atomic<qint64> g_residentAfterTrim = 0;
+
+    void trimWhenGrown()
+    {
+        if (const qint64 resident = residentBytes(); resident >= 0 && resident - g_residentAfterTrim <= kUntrimmedBytes)
+            return;
+        malloc_trim(0);
+        g_residentAfterTrim = residentBytes();
+    }
+
 } // namespace
 
 QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devicePixelRatio) const
@@ -70,8 +99,7 @@ QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devic
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QImage picture = decode(file, frameSize, devicePixelRatio);
-    // A large decode leaves freed memory in the heap's middle, where only trimming hands it back.
-    malloc_trim(0);
+    trimWhenGrown();
     return picture;
 }
 
