@@ -76,9 +76,10 @@ namespace {
     // A large decode leaves freed memory in the heap's middle, where only trimming hands it back. Trimming also hands
     // back the few megabytes that every photo needs again at once, which the next photo then pays for in page faults
     // (some two thousand for a phone's JPEG): memory is trimmed only once it has grown by this much since the last
-    // trim, so what the process keeps for photos stays within it.
+    // trim, so what the process keeps for photos stays within it. Until the first trim, the start of the first load
+    // counts as the last trim: the program's first photo, its built-in one at start-up, leaves its heap alone.
     constexpr qint64 kUntrimmedBytes = 4LL * 1024 * 1024;
-    std::atomic<qint64> g_residentAfterTrim = 0;
+    std::atomic<qint64> g_residentAfterTrim = -1;
 
     void trimWhenGrown()
     {
@@ -98,6 +99,8 @@ QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devic
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
+    if (g_residentAfterTrim < 0)
+        g_residentAfterTrim = residentBytes();
     QImage picture = decode(file, frameSize, devicePixelRatio);
     trimWhenGrown();
     return picture;
