@@ -5,7 +5,15 @@
 //   4000 x 3000 HEIC (12 MP)                      libheif decoding the primary picture
 //
 //   bench_photo [--runs N]     one line per file and way:
-//                              "photo FILE WAY median-ms M min-ms A max-ms B peak-above-idle-kib K"
+//                              "photo FILE|WAY| median-ms M min-ms A max-ms B cpu-ms C peak-above-idle-kib K"
+//                              (C: the median CPU time of a load, every thread of the process)
+//   bench_photo --repeat INDEX loader|floor N
+//                              one way on one file (0 baseline JPEG, 1 progressive, 2 PNG, 3 HEIC), once unmeasured
+//                              and then N times, and nothing else: for perf stat and callgrind, which see the whole
+//                              process (bench/README.md, "Where a photo load goes")
+//   bench_photo --serve INDEX loader|floor
+//                              one way on one file, once unmeasured, then once for every line read, answering each
+//                              with "WALL_MS CPU_MS": the timed runs' servers
 //
 // Peak memory is taken in a fresh process per file and way (this program started again with --peak), after a
 // small load of each format has loaded the libraries and plugins, so the figure is the load alone.
@@ -26,6 +34,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -118,6 +127,14 @@ bool loadOnce(const Sample& sample, bool floor)
     return !QImageReader(sample.path).read().isNull();
 }
 
+// CPU time of every thread of this process, less dependent on what else the machine runs than wall time.
+double processCpuMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
 qint64 statusKib(const char* field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -204,25 +221,81 @@ int main(int argc, char* argv[])
         }
     }
 
+    if (arguments.size() == 4 && arguments[1] == QLatin1String("--serve")) {
+        const Sample& sample = samples.at(std::size_t(arguments[2].toInt()));
+        const bool floor = arguments[3] == QLatin1String("floor");
+        if (!loadOnce(sample, floor))
+            return 1;
+        char line[16];
+        while (std::fgets(line, sizeof line, stdin)) {
+            QElapsedTimer timer;
+            const double cpuBefore = processCpuMs();
+            timer.start();
+            if (!loadOnce(sample, floor))
+                return 1;
+            std::printf("%.3f %.3f\n", double(timer.nsecsElapsed()) / 1e6, processCpuMs() - cpuBefore);
+            std::fflush(stdout);
+        }
+        return 0;
+    }
+    if (arguments.size() == 5 && arguments[1] == QLatin1String("--repeat")) {
+        const Sample& sample = samples.at(std::size_t(arguments[2].toInt()));
+        const bool floor = arguments[3] == QLatin1String("floor");
+        bool loaded = loadOnce(sample, floor);
+        for (int i = 0, n = arguments[4].toInt(); i < n; ++i)
+            loaded = loadOnce(sample, floor) && loaded;
+        return loaded ? 0 : 1;
+    }
     bool allLoaded = true;
     for (std::size_t index = 0; index < samples.size(); ++index) {
         const Sample& sample = samples[index];
+        // The two ways load in two processes of their own, each keeping its heap from load to load as the program
+        // does, and take turns (ABBA), so that whatever else the machine does meets both alike.
+        std::vector<std::unique_ptr<QProcess>> servers;
         for (const bool floor : { false, true }) {
-            // One load first, which also pays for the libraries and plugins, then the timed ones.
-            allLoaded = allLoaded && loadOnce(sample, floor);
-            std::vector<double> ms;
-            for (int i = 0; i < runs; ++i) {
-                QElapsedTimer timer;
-                timer.start();
-                allLoaded = loadOnce(sample, floor) && allLoaded;
-                ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+            servers.push_back(std::make_unique<QProcess>());
+            servers.back()->start(QCoreApplication::applicationFilePath(),
+                { QStringLiteral("--serve"), QString::number(index),
+                    floor ? QStringLiteral("floor") : QStringLiteral("loader") });
+        }
+        std::vector<std::vector<double>> ms(2), cpu(2);
+        const auto loadIn = [&](int way) {
+            QProcess& server = *servers[std::size_t(way)];
+            server.write("load\n");
+            while (!server.canReadLine())
+                if (!server.waitForReadyRead(120000))
+                    return false;
+            const QList<QByteArray> fields = server.readLine().trimmed().split(' ');
+            if (fields.size() != 2)
+                return false;
+            ms[std::size_t(way)].push_back(fields[0].toDouble());
+            cpu[std::size_t(way)].push_back(fields[1].toDouble());
+            return true;
+        };
+        for (int i = 0; i < runs; ++i) {
+            const int first = (i % 4 == 1 || i % 4 == 2) ? 1 : 0;
+            allLoaded = loadIn(first) && loadIn(1 - first) && allLoaded;
+        }
+        for (const auto& server : servers) {
+            server->closeWriteChannel();
+            allLoaded = server->waitForFinished(120000) && server->exitCode() == 0 && allLoaded;
+        }
+        for (const bool floor : { false, true }) {
+            std::vector<double>& wall = ms[floor];
+            std::vector<double>& used = cpu[floor];
+            if (wall.empty()) {
+                allLoaded = false;
+                continue;
             }
-            std::sort(ms.begin(), ms.end());
+            std::sort(wall.begin(), wall.end());
+            std::sort(used.begin(), used.end());
+            const auto median
+                = [](const std::vector<double>& v) { return (v[(v.size() - 1) / 2] + v[v.size() / 2]) / 2; };
             const qint64 peak = childPeak(int(index), floor);
             allLoaded = allLoaded && peak >= 0;
-            std::printf("photo %s|%s| median-ms %.2f min-ms %.2f max-ms %.2f peak-above-idle-kib %lld\n", sample.name,
-                floor ? sample.floor : "loader", (ms[(ms.size() - 1) / 2] + ms[ms.size() / 2]) / 2, ms.front(),
-                ms.back(), peak);
+            std::printf("photo %s|%s| median-ms %.2f min-ms %.2f max-ms %.2f cpu-ms %.2f peak-above-idle-kib %lld\n",
+                sample.name, floor ? sample.floor : "loader", median(wall), wall.front(), wall.back(), median(used),
+                peak);
             std::fflush(stdout);
         }
     }

@@ -3,8 +3,9 @@
 //
 //   bench_xprobe launch RESULT TITLE -- PROGRAM ARGS...
 //       Starts PROGRAM and writes into the file RESULT how long after the fork its window titled TITLE was
-//       mapped ("mapped-ms N pid P window W x X y Y w W h H", or "timeout pid P"). Then stays PROGRAM's
-//       parent until it ends, passing TERM and INT on, and exits with its status.
+//       mapped (looked for on each change to the root's children, as the X server reports it) ("mapped-ms N pid P
+//       window W x X y Y w W h H", or "timeout pid P"). Then stays PROGRAM's parent until it ends, passing TERM and INT
+//       on, and exits with its status.
 //   bench_xprobe wait TITLE TIMEOUT_MS
 //       Waits for a mapped window titled TITLE and prints the same line (without pid).
 //   bench_xprobe keys TITLE KEY...
@@ -30,6 +31,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <poll.h>
 #include <string>
 #include <string_view>
 #include <sys/uio.h>
@@ -41,7 +43,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kPoll = std::chrono::milliseconds(5);
 
 double nowMs() { return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count(); }
 
@@ -132,17 +133,34 @@ std::optional<Found> findMapped(Connection& x, std::string_view title)
     return std::nullopt;
 }
 
-// Polls on a fixed 5 ms grid until the window shows up or the time is out.
-std::optional<Found> pollMapped(Connection& x, std::string_view title, double timeoutMs, double startMs)
+// Looks at once, then again whenever a window on the root is mapped, unmapped or changed (a window manager maps a
+// client's frame there once it has mapped the client) and at the latest every 50 ms, until the window shows up or
+// the time is out. The observer stays off the processors while the program starts, and sees the map as the X server
+// reports it rather than at the next tick of a polling grid.
+std::optional<Found> waitMapped(Connection& x, std::string_view title, double timeoutMs, double startMs)
 {
-    auto next = Clock::now();
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(x.c, x.root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(x.c);
+    const auto drained = [&x] {
+        bool any = false;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(x.c)) {
+            std::free(event);
+            any = true;
+        }
+        return any;
+    };
     for (;;) {
         if (auto found = findMapped(x, title))
             return found;
-        if (nowMs() - startMs > timeoutMs)
+        const double left = timeoutMs - (nowMs() - startMs);
+        if (left <= 0)
             return std::nullopt;
-        next += kPoll;
-        std::this_thread::sleep_until(next);
+        if (!drained()) {
+            pollfd fd { xcb_get_file_descriptor(x.c), POLLIN, 0 };
+            poll(&fd, 1, int(std::clamp(left, 1.0, 50.0)));
+            drained();
+        }
     }
 }
 
@@ -192,7 +210,7 @@ int launch(const char* resultPath, std::string_view title, char** command)
         std::fprintf(stderr, "bench_xprobe: cannot run %s: %s\n", command[0], std::strerror(errno));
         _exit(127);
     }
-    const auto found = pollMapped(x, title, 10'000, started);
+    const auto found = waitMapped(x, title, 10'000, started);
     const double mappedMs = nowMs() - started;
     char line[256];
     if (found)
@@ -415,7 +433,7 @@ int main(int argc, char* argv[])
         return launch(argv[2], argv[3], argv + 5);
     if (command == "wait" && argc == 4) {
         Connection x;
-        const auto found = pollMapped(x, argv[2], std::atof(argv[3]), nowMs());
+        const auto found = waitMapped(x, argv[2], std::atof(argv[3]), nowMs());
         if (!found)
             return 1;
         std::printf("%s\n", describe(*found).c_str());

@@ -9,9 +9,11 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include "platform/photo/heif_decoder.h"
 #include "platform/photo/jpeg_decoder.h"
@@ -53,14 +55,6 @@ namespace {
         QuietScope& operator=(const QuietScope&) = delete;
     };
 
-    class TrimScope {
-    public:
-        TrimScope() = default;
-        ~TrimScope() { malloc_trim(0); }
-        TrimScope(const TrimScope&) = delete;
-        TrimScope& operator=(const TrimScope&) = delete;
-    };
-
     // Formats that smooth scaling takes as they are; any other it converts first, which for a large picture costs
     // several times the scaling itself.
     bool isScaledAsItIs(QImage::Format format)
@@ -68,6 +62,47 @@ namespace {
         return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied
             || format == QImage::Format_RGBX8888;
     }
+
+    // Resident memory, from the kernel's count of the process's pages (-1 where it cannot be read).
+    qint64 residentBytes()
+    {
+        std::FILE* statm = std::fopen("/proc/self/statm", "re");
+        if (!statm)
+            return -1;
+        long long size = 0, resident = 0;
+        const bool read = std::fscanf(statm, "%lld %lld", &size, &resident) == 2;
+        std::fclose(statm);
+        return read ? resident * sysconf(_SC_PAGESIZE) : -1;
+    }
+
+    // A large decode leaves freed memory in the heap's middle, where only trimming hands it back. Trimming also hands
+    // back the few megabytes that every photo needs again at once, which the next photo then pays for in page faults
+    // (some two thousand for a phone's JPEG): memory is trimmed only once it has grown by this much since the last
+    // trim, so what the process keeps for photos stays within it. Until the first trim, the start of the first load
+    // counts as the last trim: the program's first photo, its built-in one at start-up, leaves its heap alone.
+    constexpr qint64 kUntrimmedBytes = 4LL * 1024 * 1024;
+    std::atomic<qint64> g_residentAfterTrim = -1;
+
+    void trimWhenGrown()
+    {
+        if (const qint64 resident = residentBytes(); resident >= 0 && resident - g_residentAfterTrim <= kUntrimmedBytes)
+            return;
+        malloc_trim(0);
+        g_residentAfterTrim = residentBytes();
+    }
+
+    // Trims after a decode, whatever it returns.
+    class TrimScope {
+    public:
+        TrimScope()
+        {
+            if (g_residentAfterTrim < 0)
+                g_residentAfterTrim = residentBytes();
+        }
+        ~TrimScope() { trimWhenGrown(); }
+        TrimScope(const TrimScope&) = delete;
+        TrimScope& operator=(const TrimScope&) = delete;
+    };
 
 } // namespace
 
@@ -100,7 +135,6 @@ QImage FilePictureLoader::load(const QString& path, QSize frameSize, qreal devic
 
 QImage FilePictureLoader::decode(const QByteArray& bytes, QSize frameSize, qreal devicePixelRatio) const
 {
-    // A large decode leaves freed memory in the heap's middle, where only trimming hands it back.
     const TrimScope trim;
     const QSize target(
         int(std::round(frameSize.width() * devicePixelRatio)), int(std::round(frameSize.height() * devicePixelRatio)));
