@@ -7,7 +7,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:?usage: make_references.sh BUILD_DIR}" && pwd)
-release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+release=$(. /etc/os-release && echo "$ID-$VERSION_ID")
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 declare -A tests=([backdrop]=drawsAsDesigned [panel]=drawsAsDesigned)
 for room in "${!tests[@]}"; do
